@@ -1,0 +1,28 @@
+# Front door: `make demo`, `make test`. Everything else is CMake + Ninja.
+BUILD_DIR := build
+PRESET := mingw
+
+.PHONY: all build deps configure test demo clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD_DIR)/build.ninja: | deps
+	cmake --preset $(PRESET)
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	cmake --build $(BUILD_DIR)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure
+	./scripts/gui-tests.sh $(BUILD_DIR)
+
+demo: build
+	./scripts/demo.sh $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR)

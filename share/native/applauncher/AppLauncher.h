@@ -1,0 +1,46 @@
+// From the installed image's layout to a ready runtime launcher object.
+#ifndef APPLAUNCHER_H
+#define APPLAUNCHER_H
+
+#include "tstrings.h"
+
+class Jvm;
+
+class AppLauncher {
+public:
+    AppLauncher();
+
+    AppLauncher& setAppDir(const tstring& v) { appDir = v; return *this; }
+    AppLauncher& setRootDir(const tstring& v) { rootDir = v; return *this; }
+    AppLauncher& setFallbackRuntimeDir(const tstring& v) { fallbackRuntimeDir = v; return *this; }
+    AppLauncher& setLibraryPathVariable(const tstring& v) { libraryPathVariable = v; return *this; }
+    AppLauncher& addJvmLibCandidate(const tstring& v) { jvmLibCandidates.push_back(v); return *this; }
+
+    const tstring& getAppDir() const { return appDir; }
+    const tstring& getExecutablePath() const { return executablePath; }
+    const tstring_array& getCommandLineArgs() const { return commandLineArgs; }
+    AppLauncher& setCommandLineArgs(const tstring_array& v) { commandLineArgs = v; return *this; }
+
+    bool libraryPathHasAppDir() const;
+
+    // The configuration file this launcher reads: app dir + exe name + ".cfg".
+    tstring cfgFilePath() const;
+
+    // The new Jvm is the caller's; PATH gets the app dir when it lacks it.
+    Jvm* createJvmLauncher() const;
+
+private:
+    tstring_array commandLineArgs;
+    tstring executablePath;
+    tstring fallbackRuntimeDir;
+    tstring appDir;
+    tstring libraryPathVariable;
+    tstring rootDir;
+    tstring_array jvmLibCandidates;
+};
+
+class CfgFile;
+tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
+                   const tstring_array& candidates);
+
+#endif // APPLAUNCHER_H

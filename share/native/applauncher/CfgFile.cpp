@@ -1,0 +1,195 @@
+// Reading the configuration file and resolving its directory macros.
+#include "CfgFile.h"
+
+#include <fstream>
+#include <string>
+
+#include "ErrorHandling.h"
+
+const SectionKey CfgFile::application(L"Application");
+const SectionKey CfgFile::javaOptions(L"JavaOptions");
+const SectionKey CfgFile::appCdsJavaOptions(L"AppCDSJavaOptions");
+const SectionKey CfgFile::appCdsGenerateCacheJavaOptions(L"AppCDSGenerateCacheJavaOptions");
+const SectionKey CfgFile::argOptions(L"ArgOptions");
+
+const PropertyKey CfgFile::version(L"app.version");
+const PropertyKey CfgFile::mainjar(L"app.mainjar");
+const PropertyKey CfgFile::mainmodule(L"app.mainmodule");
+const PropertyKey CfgFile::mainclass(L"app.mainclass");
+const PropertyKey CfgFile::classpath(L"app.classpath");
+const PropertyKey CfgFile::modulepath(L"app.modulepath");
+const PropertyKey CfgFile::runtime(L"app.runtime");
+const PropertyKey CfgFile::splash(L"app.splash");
+const PropertyKey CfgFile::memory(L"app.memory");
+const PropertyKey CfgFile::arguments(L"arguments");
+const PropertyKey CfgFile::javaOptionsKey(L"java-options");
+
+namespace {
+
+const wchar_t* const sectionNames[] = {
+    L"Application", L"JavaOptions", L"AppCDSJavaOptions",
+    L"AppCDSGenerateCacheJavaOptions", L"ArgOptions",
+};
+
+const wchar_t* const propertyNames[] = {
+    L"app.version", L"app.mainjar", L"app.mainmodule", L"app.mainclass",
+    L"app.classpath", L"app.modulepath", L"app.runtime", L"app.splash",
+    L"app.memory", L"arguments", L"java-options",
+};
+
+template <size_t N>
+bool isOneOf(const tstring& name, const wchar_t* const (&names)[N]) {
+    for (const wchar_t* candidate : names) {
+        if (name == candidate) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The first '=' at position 0 or not preceded by a backslash.
+size_t findSeparator(const tstring& line) {
+    size_t pos = line.find(L'=');
+    while (pos != tstring::npos && pos > 0 && line[pos - 1] == L'\\') {
+        pos = line.find(L'=', pos + 1);
+    }
+    return pos;
+}
+
+// Each pass of a value whose macro texts hold no macro name changes it
+// at most twice; more means a macro text leads back to a macro name.
+const int maxMacroPasses = 8;
+
+tstring resolveValue(const tstring& value, const MacroMap& macros) {
+    tstring current = value;
+    for (int pass = 0; pass < maxMacroPasses; ++pass) {
+        tstring next = current;
+        for (const auto& macro : macros) {
+            next = tstrings::replaceEvery(next, macro.first, macro.second);
+        }
+        if (next == current) {
+            return current;
+        }
+        current.swap(next);
+    }
+    TARN_THROW(tstrings::TextBuilder() << "Failed to resolve macros in \"" << value
+               << "\" value: the text of a macro contains a macro name");
+}
+
+} // namespace
+
+bool CfgFile::isKnownSection(const tstring& name) {
+    return isOneOf(name, sectionNames);
+}
+
+bool CfgFile::isKnownProperty(const tstring& name) {
+    return isOneOf(name, propertyNames);
+}
+
+CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
+    std::ifstream input(path.c_str());
+    if (!input.good()) {
+        TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
+                   << crtErrorText(), 157);
+    }
+
+    CfgFile cfg;
+    SectionKey section;
+    PropertyMap pending;
+    int lineNumber = 0;
+
+    // A later occurrence of a section replaces an earlier one, unless it
+    // gathered nothing.
+    auto commit = [&]() {
+        if (section != SectionKey() && !pending.empty()) {
+            auto& stored = cfg.data[section];
+            if (observer && !stored.empty()) {
+                observer->sectionReplaced(lineNumber, section.name());
+            }
+            stored.swap(pending);
+        }
+        pending.clear();
+    };
+
+    std::string raw;
+    while (std::getline(input, raw)) {
+        ++lineNumber;
+        const tstring line = tstrings::decodeUtf8(raw);
+        if (line.empty()) {
+            if (observer && !raw.empty()) {
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::InvalidUtf8);
+            }
+            continue;
+        }
+        if (line[0] == L';') {
+            continue;
+        }
+        if (line[0] == L'[') {
+            const size_t close = line.rfind(L']');
+            if (close == tstring::npos) {
+                TARN_THROW(tstrings::TextBuilder() << "Error parsing [" << path
+                           << "] file at " << lineNumber << ": Missing ']' character", 184);
+            }
+            commit();
+            const tstring name = line.substr(1, close - 1);
+            section = isKnownSection(name) ? SectionKey(name) : SectionKey();
+            if (observer && !isKnownSection(name)) {
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownSection);
+            }
+            continue;
+        }
+
+        const size_t sep = findSeparator(line);
+        const tstring key = line.substr(0, sep);
+        const tstring value = sep == tstring::npos ? tstring() : line.substr(sep + 1);
+        if (section == SectionKey()) {
+            if (observer) {
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::OutsideSection);
+            }
+        } else if (!isKnownProperty(key)) {
+            if (observer) {
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownKey);
+            }
+        } else {
+            pending[PropertyKey(key)].push_back(value);
+        }
+    }
+
+    if (!input.eof()) {
+        TARN_THROW(tstrings::TextBuilder() << "Failed to read \"" << path
+                   << "\" file up to the end: " << crtErrorText(), 220);
+    }
+    commit();
+    return cfg;
+}
+
+CfgFile CfgFile::resolveMacros(const MacroMap& macros) const {
+    CfgFile copy(*this);
+    for (auto& section : copy.data) {
+        for (auto& property : section.second) {
+            for (tstring& value : property.second) {
+                value = resolveValue(value, macros);
+            }
+        }
+    }
+    return copy;
+}
+
+const PropertyMap& CfgFile::sectionProperties(const SectionKey& section) const {
+    const auto it = data.find(section);
+    return it == data.end() ? empty : it->second;
+}
+
+CfgFile& CfgFile::replaceValues(const SectionKey& section, const PropertyKey& property,
+                                const tstring_array& values) {
+    data[section][property] = values;
+    return *this;
+}
+
+tstring CfgFile::lastValueOf(const PropertyMap::value_type& property) {
+    return property.second.empty() ? tstring() : property.second.back();
+}
+
+tstring CfgFile::pathListOf(const PropertyMap::value_type& property) {
+    return tstrings::joinWith(property.second, L";");
+}

@@ -1,0 +1,71 @@
+// The runtime launcher object and the flat launch data handed to the runtime.
+#ifndef JVMLAUNCHER_H
+#define JVMLAUNCHER_H
+
+#include "tstrings.h"
+
+class CfgFile;
+
+class Jvm {
+public:
+    Jvm();
+    ~Jvm();
+    Jvm(const Jvm&) = delete;
+    Jvm& operator=(const Jvm&) = delete;
+
+    Jvm& initFromConfigFile(const CfgFile& cfg);
+
+    Jvm& addArgument(const tstring& value) {
+        args.push_back(value);
+        return *this;
+    }
+    void setPath(const tstring& v) { path = v; }
+    const tstring& getPath() const { return path; }
+    const tstring_array& getArgs() const { return args; }
+
+    bool hasSplashArgument() const;
+
+    // A new launch data object (UTF-8 library path, ANSI arguments), owned
+    // by the returned handle until the table's closeHandle.
+    void* makeLaunchData() const;
+
+    // Calls JLI_Launch of the library at getPath(); throws unless it returns 0.
+    void launch();
+
+private:
+    tstring path;
+    tstring_array args;
+};
+
+extern "C" {
+
+typedef void* JvmlLauncherHandle;
+
+// The block the runtime call is made from: one malloc'ed piece, every
+// pointer pointing inside it.
+typedef struct {
+    const char* jliLibPath;
+    int jliLaunchArgc;
+    char** jliLaunchArgv;
+} JvmlLauncherData;
+
+typedef void (*JvmlLauncherAPI_CloseHandleFunc)(JvmlLauncherHandle);
+typedef int (*JvmlLauncherAPI_GetJvmlLauncherDataSizeFunc)(JvmlLauncherHandle);
+typedef JvmlLauncherData* (*JvmlLauncherAPI_InitJvmlLauncherDataFunc)(
+        JvmlLauncherHandle, void*, int);
+
+typedef struct {
+    JvmlLauncherAPI_CloseHandleFunc closeHandle;
+    JvmlLauncherAPI_GetJvmlLauncherDataSizeFunc getJvmlLauncherDataSize;
+    JvmlLauncherAPI_InitJvmlLauncherDataFunc initJvmlLauncherData;
+} JvmlLauncherAPI;
+
+__declspec(dllexport) JvmlLauncherAPI* jvmLauncherGetAPI(void);
+
+JvmlLauncherData* jvmLauncherMakeData(JvmlLauncherAPI* api, JvmlLauncherHandle h);
+void jvmLauncherTrace(const char* format, ...);
+int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch);
+
+} // extern "C"
+
+#endif // JVMLAUNCHER_H

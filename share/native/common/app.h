@@ -1,0 +1,30 @@
+// The launch envelope: runs one launch function, reports its failure.
+#ifndef APP_H
+#define APP_H
+
+#include <new>
+#include <string>
+
+class LogAppender;
+
+namespace app {
+
+typedef void (*LaunchFunction)();
+
+// Exit code 0 when the function returns, 1 when it throws. Never throws.
+int launch(const std::nothrow_t&, LaunchFunction func, LogAppender* lastErrorLogAppender);
+
+// The GUI front: console when tracing, error box on failure. Never throws.
+int wlaunch(const std::nothrow_t&, LaunchFunction func);
+
+bool isDebugRequested();
+
+// The plain text of the error being reported, UTF-8; empty outside it.
+std::string lastErrorMessage();
+
+// The process-wide sink that writes lastErrorMessage() to standard error.
+LogAppender& lastErrorLogAppender();
+
+} // namespace app
+
+#endif // APP_H

@@ -1,0 +1,158 @@
+// Code page conversions and the small text helpers.
+#include "tstrings.h"
+
+#include <cctype>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+
+#include "ErrorHandling.h"
+#include "WinSysHeaders.h"
+
+namespace {
+
+// MultiByteToWideChar answers 0 both for empty input and for input that
+// is not valid in the code page (MB_ERR_INVALID_CHARS): both give "".
+tstring fromMultiByte(const std::string& text, UINT codePage) {
+    if (text.size() > static_cast<size_t>(INT_MAX)) {
+        TARN_THROW("Unexpected reply from MultiByteToWideChar()");
+    }
+    const int length = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS,
+                                      text.data(), length, nullptr, 0);
+    if (n < 0) {
+        TARN_THROW("Unexpected reply from MultiByteToWideChar()");
+    }
+    if (n == 0) {
+        return tstring();
+    }
+    tstring result(static_cast<size_t>(n), L'\0');
+    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length,
+                            &result[0], n) != n) {
+        TARN_THROW("Unexpected reply from MultiByteToWideChar()");
+    }
+    return result;
+}
+
+std::string toMultiByte(const tstring& text, UINT codePage) {
+    if (text.size() > static_cast<size_t>(INT_MAX)) {
+        TARN_THROW("Unexpected reply from WideCharToMultiByte()");
+    }
+    const int length = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(codePage, 0, text.data(), length,
+                                      nullptr, 0, nullptr, nullptr);
+    if (n < 0) {
+        TARN_THROW("Unexpected reply from WideCharToMultiByte()");
+    }
+    if (n == 0) {
+        return std::string();
+    }
+    std::string result(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(codePage, 0, text.data(), length, &result[0], n,
+                            nullptr, nullptr) != n) {
+        TARN_THROW("Unexpected reply from WideCharToMultiByte()");
+    }
+    return result;
+}
+
+const size_t formatStep = 256;
+
+} // namespace
+
+namespace tstrings {
+
+tstring decodeUtf8(const std::string& text) {
+    return fromMultiByte(text, CP_UTF8);
+}
+
+std::string encodeUtf8(const tstring& text) {
+    return toMultiByte(text, CP_UTF8);
+}
+
+std::string encodeAnsi(const tstring& text) {
+    return toMultiByte(text, CP_ACP);
+}
+
+tstring formatPrintf(const wchar_t* format, ...) {
+    if (!format) {
+        throw std::invalid_argument("Destination buffer can't be NULL");
+    }
+    tstring result;
+    size_t needed = 0;
+    int count = -1;
+    while (count < 0) {
+        if (needed != 0 && result.size() >= needed) {
+            // The buffer is large enough, yet the call fails: do not grow on.
+            TARN_THROW("Failed to format text with printf format");
+        }
+        result.resize(result.size() + formatStep, L'\0');
+        va_list args;
+        va_start(args, format);
+        count = _vsnwprintf_s(&result[0], result.size(), _TRUNCATE, format, args);
+        va_end(args);
+        if (count < 0 && needed == 0) {
+            // A truncating call fails for a small buffer and for a bad format
+            // or argument alike; the counting call tells them apart.
+            va_start(args, format);
+            const int length = _vscwprintf(format, args);
+            va_end(args);
+            if (length < 0) {
+                TARN_THROW("Failed to format text with printf format");
+            }
+            needed = static_cast<size_t>(length) + 1;
+        }
+    }
+    result.resize(static_cast<size_t>(count));
+    return result;
+}
+
+tstring asciiLower(const tstring& text) {
+    tstring result = text;
+    for (wchar_t& c : result) {
+        if (c >= L'A' && c <= L'Z') {
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+        }
+    }
+    return result;
+}
+
+bool hasPrefix(const tstring& text, const tstring& prefix) {
+    return text.size() >= prefix.size()
+            && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool hasSuffix(const tstring& text, const tstring& suffix) {
+    return text.size() >= suffix.size()
+            && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+tstring_array splitOn(const tstring& text, const tstring& delimiter) {
+    tstring_array tokens;
+    if (text.empty() || delimiter.empty()) {
+        return tokens;
+    }
+    size_t start = 0;
+    for (size_t pos = text.find(delimiter); pos != tstring::npos;
+         pos = text.find(delimiter, start)) {
+        tokens.push_back(text.substr(start, pos - start));
+        start = pos + delimiter.size();
+    }
+    tokens.push_back(text.substr(start));
+    return tokens;
+}
+
+tstring replaceEvery(const tstring& text, const tstring& pattern,
+                     const tstring& replacement) {
+    if (pattern.empty()) {
+        return text;
+    }
+    tstring result = text;
+    for (size_t pos = result.find(pattern); pos != tstring::npos;
+         pos = result.find(pattern, pos + replacement.size())) {
+        result.replace(pos, pattern.size(), replacement);
+    }
+    return result;
+}
+
+} // namespace tstrings

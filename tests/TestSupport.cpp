@@ -1,0 +1,275 @@
+// Shared fixtures of the unit and end-to-end tests.
+#include "TestSupport.h"
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "FileUtils.h"
+#include "SysInfo.h"
+#include "WinSysHeaders.h"
+
+namespace testing_support {
+
+namespace {
+
+int tempCounter = 0;
+
+std::vector<wchar_t> environmentBlock(const EnvChanges& changes) {
+    std::map<tstring, tstring> vars;
+    std::map<tstring, tstring> upperToName;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+        const tstring entry = p;
+        const size_t eq = entry.find(L'=', 1);
+        if (eq == tstring::npos) {
+            continue;
+        }
+        vars[entry.substr(0, eq)] = entry.substr(eq + 1);
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& change : changes) {
+        // Names are case-insensitive: drop every spelling of the name first.
+        for (auto it = vars.begin(); it != vars.end();) {
+            if (_wcsicmp(it->first.c_str(), change.first.c_str()) == 0) {
+                it = vars.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (change.second) {
+            vars[change.first] = change.second;
+        }
+    }
+    std::vector<wchar_t> result;
+    for (const auto& v : vars) {
+        const tstring entry = v.first + L"=" + v.second;
+        result.insert(result.end(), entry.begin(), entry.end());
+        result.push_back(L'\0');
+    }
+    result.push_back(L'\0');
+    return result;
+}
+
+std::string drain(HANDLE pipe) {
+    std::string out;
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(pipe, buffer, sizeof(buffer), &n, nullptr) && n > 0) {
+        out.append(buffer, n);
+    }
+    return out;
+}
+
+} // namespace
+
+TempDir::TempDir(const tstring& nameHint) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    dir = FileUtils::joinPath(temp, nameHint + L"-" + std::to_wstring(GetCurrentProcessId())
+                              + L"-" + std::to_wstring(++tempCounter));
+    removeTree(dir);
+    makeDirs(dir);
+}
+
+TempDir::~TempDir() {
+    removeTree(dir);
+}
+
+tstring TempDir::operator/(const tstring& rel) const {
+    return FileUtils::joinPath(dir, rel);
+}
+
+void makeDirs(const tstring& path) {
+    if (path.empty() || FileUtils::isFileExists(path)) {
+        return;
+    }
+    makeDirs(FileUtils::dirname(path));
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        throw std::runtime_error("CreateDirectoryW failed: " + tstrings::encodeUtf8(path));
+    }
+}
+
+void removeTree(const tstring& path) {
+    WIN32_FIND_DATAW data;
+    const HANDLE find = FindFirstFileW(FileUtils::joinPath(path, L"*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const tstring name = data.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const tstring child = FileUtils::joinPath(path, name);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child);
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+void writeFile(const tstring& path, const std::string& bytes) {
+    makeDirs(FileUtils::dirname(path));
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + tstrings::encodeUtf8(path));
+    }
+}
+
+std::string readFile(const tstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::ostringstream os;
+    os << in.rdbuf();
+    return os.str();
+}
+
+void copyFile(const tstring& from, const tstring& to) {
+    makeDirs(FileUtils::dirname(to));
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw std::runtime_error("CopyFileW failed: " + tstrings::encodeUtf8(to));
+    }
+}
+
+tstring binDir() {
+    return FileUtils::dirname(SysInfo::getProcessModulePath());
+}
+
+tstring launcherExe() {
+    return FileUtils::joinPath(binDir(), L"loftwick-launcher.exe");
+}
+
+tstring standInRuntimeDir() {
+    return FileUtils::joinPath(binDir(), L"standin");
+}
+
+ScopedEnv::ScopedEnv(const tstring& name, const tstring* value) : name(name) {
+    bool missing = false;
+    oldValue = SysInfo::getEnvVariable(std::nothrow, name, L"\x01");
+    missing = oldValue == L"\x01";
+    hadValue = !missing;
+    SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
+}
+
+ScopedEnv::~ScopedEnv() {
+    SetEnvironmentVariableW(name.c_str(), hadValue ? oldValue.c_str() : nullptr);
+}
+
+AppImage::AppImage(const tstring& root, const tstring& name) : rootDir(root), name(name) {
+    copyFile(launcherExe(), exe());
+    makeDirs(appDir());
+}
+
+tstring AppImage::exe() const { return FileUtils::joinPath(rootDir, name + L".exe"); }
+tstring AppImage::appDir() const { return FileUtils::joinPath(rootDir, L"app"); }
+tstring AppImage::cfgPath() const {
+    return FileUtils::joinPath(appDir(), FileUtils::stripExeSuffix(name) + L".cfg");
+}
+tstring AppImage::runtimeDir() const { return FileUtils::joinPath(rootDir, L"runtime"); }
+
+AppImage& AppImage::cfg(const std::string& text) {
+    writeFile(cfgPath(), text);
+    return *this;
+}
+
+AppImage& AppImage::withRuntime() {
+    return withRuntimeAt(runtimeDir());
+}
+
+AppImage& AppImage::withRuntimeAt(const tstring& dir) {
+    const tstring from = standInRuntimeDir();
+    copyFile(from + L"\\bin\\jli.dll", dir + L"\\bin\\jli.dll");
+    copyFile(from + L"\\bin\\splashscreen.dll", dir + L"\\bin\\splashscreen.dll");
+    copyFile(from + L"\\bin\\server\\jvm.dll", dir + L"\\bin\\server\\jvm.dll");
+    return *this;
+}
+
+ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChanges& env,
+                         const tstring& workDir, unsigned long timeoutMs) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE errRead = nullptr, errWrite = nullptr, outRead = nullptr, outWrite = nullptr;
+    CreatePipe(&errRead, &errWrite, &sa, 0);
+    CreatePipe(&outRead, &outWrite, &sa, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi = {};
+
+    tstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
+    std::vector<wchar_t> cmdLine(cmd.begin(), cmd.end());
+    cmdLine.push_back(L'\0');
+    std::vector<wchar_t> block = environmentBlock(env);
+
+    // A job holds the whole process tree, so a hung relaunched child is
+    // ended too and the number of processes started can be read.
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    ProcessResult result;
+    const BOOL ok = CreateProcessW(exe.c_str(), cmdLine.data(), nullptr, nullptr, TRUE,
+                                   CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
+                                   workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+    CloseHandle(errWrite);
+    CloseHandle(outWrite);
+    if (!ok) {
+        CloseHandle(errRead);
+        CloseHandle(outRead);
+        CloseHandle(job);
+        throw std::runtime_error("CreateProcessW failed for " + tstrings::encodeUtf8(exe));
+    }
+    AssignProcessToJobObject(job, pi.hProcess);
+    ResumeThread(pi.hThread);
+
+    std::string out, err;
+    std::thread outReader([&]() { out = drain(outRead); });
+    std::thread errReader([&]() { err = drain(errRead); });
+
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        result.timedOut = true;
+    }
+    // Whatever the launcher left behind goes with it.
+    TerminateJobObject(job, 255);
+    WaitForSingleObject(pi.hProcess, 10000);
+    outReader.join();
+    errReader.join();
+
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+    if (QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info,
+                                  sizeof(info), nullptr)) {
+        result.processCount = info.TotalProcesses;
+    }
+    GetExitCodeProcess(pi.hProcess, &result.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    CloseHandle(errRead);
+    CloseHandle(outRead);
+    CloseHandle(job);
+    result.stdErr = err;
+    result.stdOut = out;
+    return result;
+}
+
+std::map<std::string, std::string> parseRecord(const std::string& text) {
+    std::map<std::string, std::string> fields;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        const size_t eq = line.find('=');
+        if (eq != std::string::npos) {
+            fields[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+    }
+    return fields;
+}
+
+} // namespace testing_support

@@ -1,0 +1,94 @@
+// Shared fixtures: temp directories, files, application images, processes.
+#ifndef TESTSUPPORT_H
+#define TESTSUPPORT_H
+
+#include <map>
+#include <string>
+
+#include "tstrings.h"
+
+namespace testing_support {
+
+// A unique directory under the temp directory, removed with everything in it.
+class TempDir {
+public:
+    explicit TempDir(const tstring& nameHint = L"loftwick");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const tstring& path() const { return dir; }
+    tstring operator/(const tstring& rel) const;
+
+private:
+    tstring dir;
+};
+
+void makeDirs(const tstring& path);
+void removeTree(const tstring& path);
+void writeFile(const tstring& path, const std::string& bytes);
+std::string readFile(const tstring& path);
+void copyFile(const tstring& from, const tstring& to);
+
+// Directory holding the test executables, the launcher and the stand-ins.
+tstring binDir();
+tstring launcherExe();
+tstring standInRuntimeDir();
+
+// Restores an environment variable (or its absence) when it goes.
+class ScopedEnv {
+public:
+    ScopedEnv(const tstring& name, const tstring* value);
+    ScopedEnv(const tstring& name, const tstring& value) : ScopedEnv(name, &value) {}
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    tstring name;
+    bool hadValue;
+    tstring oldValue;
+};
+
+// An application image: NAME.exe (the launcher), app\NAME.cfg, runtime\.
+class AppImage {
+public:
+    AppImage(const tstring& root, const tstring& name);
+
+    const tstring& root() const { return rootDir; }
+    tstring exe() const;
+    tstring appDir() const;
+    tstring cfgPath() const;
+    tstring runtimeDir() const;
+
+    AppImage& cfg(const std::string& text);
+    AppImage& withRuntime();
+    AppImage& withRuntimeAt(const tstring& dir);
+
+private:
+    tstring rootDir;
+    tstring name;
+};
+
+struct ProcessResult {
+    unsigned long exitCode = 0;
+    bool timedOut = false;
+    unsigned long processCount = 0;
+    std::string stdErr;
+    std::string stdOut;
+};
+
+// Runs a program with this process's environment changed by `env` (a null
+// value removes the variable); standard output and error are captured.
+typedef std::map<tstring, const wchar_t*> EnvChanges;
+ProcessResult runProcess(const tstring& exe, const tstring& args,
+                         const EnvChanges& env = EnvChanges(),
+                         const tstring& workDir = tstring(),
+                         unsigned long timeoutMs = 60000);
+
+// The file the stand-in runtime appends its record to.
+std::map<std::string, std::string> parseRecord(const std::string& text);
+
+} // namespace testing_support
+
+#endif // TESTSUPPORT_H

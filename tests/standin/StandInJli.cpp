@@ -1,0 +1,99 @@
+// A stand-in for the runtime's jli.dll: records what JLI_Launch received.
+//
+// STANDIN_RECORD names the file to append the record to (UTF-8 text, the
+// arguments as the raw bytes received); STANDIN_EXIT is the value returned.
+// Built with STANDIN_PRINT it prints the command line instead, for the demo.
+#include "WinSysHeaders.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <psapi.h>
+#include <string>
+
+namespace {
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) {
+        return std::string();
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()),
+                                      nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n,
+                        nullptr, nullptr);
+    return s;
+}
+
+std::wstring env(const wchar_t* name) {
+    wchar_t buffer[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+    return n > 0 && n < 32768 ? std::wstring(buffer, n) : std::wstring();
+}
+
+[[maybe_unused]] std::wstring moduleOf(const wchar_t* name) {
+    HMODULE h = GetModuleHandleW(name);
+    wchar_t buffer[32768] = {};
+    if (h) {
+        GetModuleFileNameW(h, buffer, 32768);
+    }
+    return buffer;
+}
+
+int exitValue() {
+    const std::wstring v = env(L"STANDIN_EXIT");
+    return v.empty() ? 0 : _wtoi(v.c_str());
+}
+
+} // namespace
+
+extern "C" __declspec(dllexport) int JLI_Launch(
+        int argc, char** argv, int jargc, const char** jargv, int appclassc,
+        const char** appclassv, const char* fullversion, const char* dotversion,
+        const char* pname, const char* lname, unsigned char javaargs,
+        unsigned char cpwildcard, unsigned char javaw, int ergo) {
+#ifdef STANDIN_PRINT
+    (void)jargc; (void)jargv; (void)appclassc; (void)appclassv; (void)fullversion;
+    (void)dotversion; (void)lname; (void)javaargs; (void)cpwildcard; (void)javaw; (void)ergo;
+    std::printf("%s received %d arguments (process %lu):\n", pname, argc,
+                static_cast<unsigned long>(GetCurrentProcessId()));
+    for (int i = 0; i < argc; ++i) {
+        std::printf("  [%d] %s\n", i, argv[i]);
+    }
+    std::printf("PATH ends with: ...%s\n", utf8(env(L"PATH")).substr(
+            utf8(env(L"PATH")).size() > 60 ? utf8(env(L"PATH")).size() - 60 : 0).c_str());
+    std::fflush(stdout);
+    return exitValue();
+#else
+    const std::wstring recordPath = env(L"STANDIN_RECORD");
+    FILE* f = recordPath.empty() ? nullptr : _wfopen(recordPath.c_str(), L"ab");
+    if (!f) {
+        return 97;
+    }
+    wchar_t dllDir[32768] = {};
+    GetDllDirectoryW(32768, dllDir);
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof(pmc);
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof(pmc));
+
+    std::fprintf(f, "pid=%lu\n", static_cast<unsigned long>(GetCurrentProcessId()));
+    std::fprintf(f, "argc=%d\n", argc);
+    for (int i = 0; i < argc; ++i) {
+        std::fprintf(f, "argv[%d]=%s\n", i, argv[i]);
+    }
+    std::fprintf(f, "argv[argc]=%s\n", argv[argc] ? "set" : "null");
+    std::fprintf(f, "jargc=%d jargv=%s appclassc=%d appclassv=%s\n", jargc,
+                 jargv ? "set" : "null", appclassc, appclassv ? "set" : "null");
+    std::fprintf(f, "fullversion=[%s] dotversion=[%s] pname=[%s] lname=[%s]\n",
+                 fullversion, dotversion, pname, lname);
+    std::fprintf(f, "javaargs=%d cpwildcard=%d javaw=%d ergo=%d\n", javaargs, cpwildcard,
+                 javaw, ergo);
+    std::fprintf(f, "PATH=%s\n", utf8(env(L"PATH")).c_str());
+    std::fprintf(f, "dlldir=%s\n", utf8(dllDir).c_str());
+    std::fprintf(f, "jvm.dll loaded=%s\n", utf8(moduleOf(L"jvm.dll")).c_str());
+    std::fprintf(f, "splashscreen.dll loaded=%s\n", utf8(moduleOf(L"splashscreen.dll")).c_str());
+    std::fprintf(f, "peakworkingset=%llu\n", static_cast<unsigned long long>(pmc.PeakWorkingSetSize));
+    std::fprintf(f, "end\n");
+    std::fclose(f);
+    return exitValue();
+#endif
+}

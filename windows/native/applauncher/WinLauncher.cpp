@@ -1,0 +1,173 @@
+// The launch sequence: in this process, or through one relaunched child.
+#include <memory>
+#include <vector>
+
+#include "AppLauncher.h"
+#include "Dll.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "JvmLauncher.h"
+#include "Log.h"
+#include "SysInfo.h"
+#include "Toolbox.h"
+#include "WinSysHeaders.h"
+#include "app.h"
+
+namespace {
+
+std::unique_ptr<Dll> loadDllWithAddDllDirectory(const tstring& dllFullPath) {
+    LOG_TRACE_FUNCTION();
+    const tstring dir = FileUtils::dirname(dllFullPath);
+
+    typedef DLL_DIRECTORY_COOKIE (WINAPI *AddDllDirectoryFunc)(PCWSTR);
+    const DllFunction<AddDllDirectoryFunc> addDllDirectory(
+            Dll(Dll::System(L"kernel32.dll")), tstrings::TextBuilder() << "AddDllDirectory");
+
+    if (!static_cast<AddDllDirectoryFunc>(addDllDirectory)(dir.c_str())) {
+        const DWORD err = GetLastError();
+        TARN_THROW(SysError(tstrings::TextBuilder() << "AddDllDirectory(" << dir << ") failed",
+                            reinterpret_cast<const void*>(
+                                static_cast<AddDllDirectoryFunc>(addDllDirectory)), err));
+    }
+    LOG_TRACE("AddDllDirectory(" << dir << "): OK");
+
+    const HMODULE handle = LoadLibraryExW(dllFullPath.c_str(), nullptr,
+                                          LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    LOG_TRACE("LoadLibraryEx(" << dllFullPath << ", LOAD_LIBRARY_SEARCH_DEFAULT_DIRS): "
+              << static_cast<const void*>(handle));
+    const auto freeHandle = atEndOfScope([handle]() {
+        if (handle) {
+            FreeLibrary(handle);
+        }
+    });
+    return std::unique_ptr<Dll>(new Dll(tstrings::TextBuilder() << dllFullPath));
+}
+
+std::unique_ptr<Dll> loadDllWithAlteredPATH(const tstring& dllFullPath) {
+    LOG_TRACE_FUNCTION();
+    const tstring pathEnvVarName = L"PATH";
+    const tstring oldPath = SysInfo::getEnvVariable(pathEnvVarName);
+    const tstring newPath = oldPath + L";" + FileUtils::dirname(dllFullPath);
+    SysInfo::setEnvVariable(pathEnvVarName, newPath);
+    LOG_TRACE("New value of " << pathEnvVarName << ": " << newPath);
+
+    const auto restorePath = atEndOfScope([&pathEnvVarName, &oldPath]() {
+        SysInfo::setEnvVariable(pathEnvVarName, oldPath);
+    });
+    return std::unique_ptr<Dll>(new Dll(tstrings::TextBuilder() << dllFullPath));
+}
+
+std::unique_ptr<Dll> loadDllWithFallback(const tstring& dllFullPath) {
+    try {
+        return loadDllWithAddDllDirectory(dllFullPath);
+    } catch (const std::exception&) {
+        return loadDllWithAlteredPATH(dllFullPath);
+    }
+}
+
+// Closes a Windows handle when its owner goes.
+class UniqueHandle {
+public:
+    explicit UniqueHandle(HANDLE h = nullptr) : handle(h) {}
+    ~UniqueHandle() {
+        if (handle) {
+            CloseHandle(handle);
+        }
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    HANDLE get() const { return handle; }
+
+private:
+    HANDLE handle;
+};
+
+void launchInProcess(Jvm& jvm) {
+    const tstring libDir = FileUtils::dirname(jvm.getPath());
+    SetDllDirectoryW(libDir.c_str());
+    LOG_TRACE("SetDllDirectory to: " << libDir);
+
+    const std::unique_ptr<Dll> jliDll = loadDllWithFallback(jvm.getPath());
+    std::unique_ptr<Dll> splashDll;
+    if (jvm.hasSplashArgument()) {
+        // The splash library needs the JVM library only while it loads.
+        const std::unique_ptr<Dll> jvmDll = loadDllWithFallback(
+                FileUtils::joinPath(FileUtils::joinPath(libDir, L"server"), L"jvm.dll"));
+        splashDll = loadDllWithFallback(FileUtils::joinPath(libDir, L"splashscreen.dll"));
+    }
+    jvm.launch();
+}
+
+void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
+    jvm.reset();
+
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+
+    // CreateProcessW may write into its command line, and GetCommandLineW()
+    // is this process's own buffer: hand it a copy.
+    const tstring commandLineText = GetCommandLineW();
+    std::vector<wchar_t> commandLine(commandLineText.begin(), commandLineText.end());
+    commandLine.push_back(L'\0');
+
+    if (!CreateProcessW(launcherPath.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                        0, nullptr, nullptr, &si, &pi)) {
+        const DWORD err = GetLastError();
+        TARN_THROW(SysError(tstrings::TextBuilder() << "CreateProcessW() failed",
+                            reinterpret_cast<const void*>(CreateProcessW), err));
+    }
+    // Declared process first so that the thread handle is closed first.
+    const UniqueHandle process(pi.hProcess);
+    const UniqueHandle thread(pi.hThread);
+
+    WaitForSingleObject(process.get(), INFINITE);
+
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.get(), &exitCode)) {
+        const DWORD err = GetLastError();
+        TARN_THROW(SysError(tstrings::TextBuilder() << "GetExitCodeProcess() failed",
+                            reinterpret_cast<const void*>(GetExitCodeProcess), err));
+    }
+    if (exitCode != 0) {
+        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code "
+                   << static_cast<unsigned long>(exitCode));
+    }
+}
+
+void launchApp() {
+    AllowSetForegroundWindow(ASFW_ANY);
+
+    const tstring launcherPath = SysInfo::getProcessModulePath();
+    const tstring rootDir = FileUtils::dirname(launcherPath);
+    const tstring appDir = FileUtils::joinPath(rootDir, L"app");
+
+    AppLauncher appLauncher;
+    appLauncher.setRootDir(rootDir)
+            .addJvmLibCandidate(L"bin\\jli.dll")
+            .setAppDir(appDir)
+            .setLibraryPathVariable(L"PATH")
+            .setFallbackRuntimeDir(FileUtils::joinPath(rootDir, L"runtime"));
+
+    const bool hadAppDir = appLauncher.libraryPathHasAppDir();
+    std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
+
+    // A child sees the environment as it is now. When even the extended PATH
+    // cannot list the app dir (a ';' in its name), the child would relaunch
+    // again, and so on forever: start in this process instead.
+    const bool relaunchHelps = !hadAppDir && appLauncher.libraryPathHasAppDir();
+    if (!hadAppDir && !relaunchHelps) {
+        LOG_TRACE("PATH cannot list " << appDir << "; starting in this process");
+    }
+    if (relaunchHelps) {
+        relaunch(jvm, launcherPath);
+    } else {
+        launchInProcess(*jvm);
+    }
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+    return app::wlaunch(std::nothrow, launchApp);
+}
