@@ -18,7 +18,11 @@ if [ ! -f "$prefix/system.reg" ]; then
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
 fi
-wineserver -p30 </dev/null >/dev/null 2>&1 || true
+if wineserver -p30 </dev/null >/dev/null 2>&1; then
+    # A new server: start Wine's own services now, away from the caller's
+    # pipes, or they hold them open for as long as the server lives.
+    wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+fi
 flock -u 9
 exec 9>&-
 exec wine "$@"

@@ -1,1 +1,218 @@
+// End to end: real application images in temp directories, the real
+// launcher, and the stand-in runtime recording what it was handed.
 #include <gtest/gtest.h>
+
+#include "FileUtils.h"
+#include "SysInfo.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace testing_support;
+
+std::string utf8(const tstring& s) { return tstrings::encodeUtf8(s); }
+
+std::string crlfToLf(std::string s) {
+    size_t pos;
+    while ((pos = s.find("\r\n")) != std::string::npos) {
+        s.erase(pos, 1);
+    }
+    return s;
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    LauncherTest() : image(dir / L"My App \u00E9", L"MyApp") {}
+
+    // PATH of the test run, without or with the image's app directory.
+    ProcessResult run(const tstring& args, bool appDirInPath, EnvChanges env = EnvChanges()) {
+        return runExe(image.exe(), args, appDirInPath ? image.appDir() : tstring(), env);
+    }
+
+    ProcessResult runExe(const tstring& exe, const tstring& args, const tstring& pathPrefix,
+                         EnvChanges env = EnvChanges()) {
+        path = SysInfo::getEnvVariable(std::nothrow, L"PATH", L"");
+        if (!pathPrefix.empty()) {
+            path = pathPrefix + L";" + path;
+        }
+        recordPath = dir / L"record.txt";
+        env[L"PATH"] = path.c_str();
+        env[L"STANDIN_RECORD"] = recordPath.c_str();
+        if (!env.count(L"LOFTWICK_DEBUG")) {
+            env[L"LOFTWICK_DEBUG"] = nullptr;
+        }
+        ProcessResult r = runProcess(exe, args, env);
+        EXPECT_FALSE(r.timedOut);
+        r.stdErr = crlfToLf(r.stdErr);
+        return r;
+    }
+
+    std::string record() const { return readFile(recordPath); }
+    std::map<std::string, std::string> fields() const { return parseRecord(record()); }
+
+    std::vector<std::string> argv() const {
+        const auto f = fields();
+        std::vector<std::string> result;
+        const int argc = f.count("argc") ? std::stoi(f.at("argc")) : 0;
+        for (int i = 0; i < argc; ++i) {
+            result.push_back(f.at("argv[" + std::to_string(i) + "]"));
+        }
+        return result;
+    }
+
+    const std::string basicCfg =
+        "[Application]\napp.classpath=$APPDIR\\hello.jar\napp.mainclass=hello.Main\n"
+        "[JavaOptions]\njava-options=-Xmx64m\n[ArgOptions]\narguments=$APPDIR\narguments=two\n";
+
+    TempDir dir;
+    AppImage image;
+    tstring path;
+    tstring recordPath;
+};
+
+TEST_F(LauncherTest, InProcessRoadHandsTheRuntimeTheExactCommandLine) {
+    image.cfg(basicCfg).withRuntime();
+    const ProcessResult r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    EXPECT_EQ(r.stdErr, "");
+    // The arguments arrive in the ANSI code page (1252 here).
+    const std::vector<std::string> expected = {
+        tstrings::encodeAnsi(image.exe()), "-classpath",
+        tstrings::encodeAnsi(image.appDir() + L"\\hello.jar"), "-Xmx64m",
+        tstrings::encodeAnsi(L"-Dloftwick.app-path=" + image.exe()), "hello.Main",
+        tstrings::encodeAnsi(image.appDir()), "two",
+    };
+    EXPECT_EQ(argv(), expected);
+    const auto f = fields();
+    EXPECT_EQ(f.at("argv[argc]"), "null");
+    EXPECT_EQ(f.at("jargc"), "0 jargv=null appclassc=0 appclassv=null");
+    EXPECT_EQ(f.at("fullversion"), "[] dotversion=[] pname=[java] lname=[java]");
+    EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=0 ergo=0");
+    EXPECT_EQ(f.at("dlldir"), utf8(image.runtimeDir() + L"\\bin"));
+    EXPECT_EQ(f.at("PATH"), utf8(path));
+    EXPECT_EQ(f.at("jvm.dll loaded"), "");
+    EXPECT_EQ(r.processCount, 1u);
+}
+
+TEST_F(LauncherTest, RelaunchRoadStartsExactlyOneChild) {
+    image.cfg(basicCfg).withRuntime();
+    const ProcessResult r = run(L"a \"b c\" $APPDIR", false);
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    EXPECT_EQ(r.stdErr, "");
+    const std::vector<std::string> args = argv();
+    ASSERT_EQ(args.size(), 9u);
+    EXPECT_EQ(std::vector<std::string>(args.begin() + 6, args.end()),
+              (std::vector<std::string>{"a", "b c", "$APPDIR"}));
+    const std::string childPath = fields().at("PATH");
+    EXPECT_EQ(childPath, utf8(path + L";" + image.appDir()));
+    EXPECT_EQ(r.processCount, 2u);
+}
+
+TEST_F(LauncherTest, ConfigNameFollowsTheExecutableName) {
+    AppImage renamed(dir / L"other", L"my.app");
+    EXPECT_EQ(renamed.cfgPath(), dir / L"other\\app\\my.app.cfg");
+    renamed.cfg("[Application]\napp.runtime=$ROOTDIR\\jre\napp.mainjar=x.jar\n")
+           .withRuntimeAt(renamed.root() + L"\\jre");
+    const ProcessResult r = runExe(renamed.exe(), L"", renamed.appDir());
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    const std::vector<std::string> args = argv();
+    ASSERT_EQ(args.size(), 4u);
+    EXPECT_EQ(args[3], "x.jar");
+    EXPECT_EQ(fields().at("dlldir"), utf8(renamed.root() + L"\\jre\\bin"));
+}
+
+TEST_F(LauncherTest, FailuresShowOneMessageAndExitWithOne) {
+    // No configuration file.
+    ProcessResult r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Error opening \"" + utf8(image.cfgPath())
+              + "\" file: No such file or directory\n");
+
+    image.cfg("; c\n[Application\n");
+    r = run(L"", false);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Error parsing [" + utf8(image.cfgPath())
+              + "] file at 2: Missing ']' character\n");
+    EXPECT_EQ(r.processCount, 1u);
+
+    image.cfg(basicCfg);
+    r = run(L"", false);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Failed to find JVM in \"" + utf8(image.runtimeDir()) + "\" directory.\n");
+    EXPECT_EQ(r.processCount, 1u);
+}
+
+TEST_F(LauncherTest, RuntimeFailureOnBothRoads) {
+    image.cfg(basicCfg).withRuntime();
+    ProcessResult r = run(L"", true, {{L"STANDIN_EXIT", L"3"}});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Failed to launch JVM\n");
+
+    r = run(L"", false, {{L"STANDIN_EXIT", L"3"}});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Failed to launch JVM\nChild process exited with code 1\n");
+    EXPECT_EQ(r.processCount, 2u);
+}
+
+TEST_F(LauncherTest, LauncherLibraryWithoutEntry) {
+    image.cfg(basicCfg).withRuntime();
+    const tstring jli = image.runtimeDir() + L"\\bin\\jli.dll";
+    copyFile(standInRuntimeDir() + L"\\bin\\splashscreen.dll", jli);
+    const ProcessResult r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr.rfind("GetProcAddress(" + utf8(jli) + ", JLI_Launch) failed. "
+                             "System error [127](system error 127 (", 0), 0u) << r.stdErr;
+}
+
+TEST_F(LauncherTest, SplashLoadsTheJvmAndSplashLibrariesFirst) {
+    writeFile(image.appDir() + L"\\splash.png", "png");
+    image.cfg("[Application]\napp.splash=$APPDIR\\splash.png\napp.mainclass=M\n").withRuntime();
+    ProcessResult r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    const std::string text = record();
+    const std::string bin = utf8(image.runtimeDir() + L"\\bin");
+    const size_t jvm = text.find("loaded=" + bin + "\\server\\jvm.dll\n");
+    const size_t splash = text.find("loaded=" + bin + "\\splashscreen.dll\n");
+    const size_t call = text.find("argc=");
+    EXPECT_LT(jvm, splash) << text;
+    EXPECT_LT(splash, call) << text;
+    EXPECT_EQ(argv()[1], tstrings::encodeAnsi(L"-splash:" + image.appDir() + L"\\splash.png"));
+
+    DeleteFileW((image.runtimeDir() + L"\\bin\\server\\jvm.dll").c_str());
+    DeleteFileW(recordPath.c_str());
+    r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr.rfind("LoadLibraryW(" + bin + "\\server\\jvm.dll) failed. System error [", 0),
+              0u) << r.stdErr;
+    EXPECT_EQ(record(), "");
+}
+
+TEST_F(LauncherTest, NoSplashLibrariesWithoutSplash) {
+    image.cfg("[Application]\napp.splash=$APPDIR\\missing.png\napp.mainclass=M\n").withRuntime();
+    const ProcessResult r = run(L"", true);
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    EXPECT_EQ(record().find("\nloaded="), std::string::npos) << record();
+    EXPECT_EQ(argv().size(), 3u);
+}
+
+// Regression: an app directory that PATH cannot list (';' in its name)
+// made every child relaunch again, forever.
+TEST_F(LauncherTest, NeverRelaunchesMoreThanOnce) {
+    AppImage odd(dir / L"semi;colon", L"Odd");
+    odd.cfg("[Application]\napp.mainclass=M\n").withRuntime();
+    const ProcessResult r = runExe(odd.exe(), L"x", tstring());
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    EXPECT_LE(r.processCount, 2u);
+    EXPECT_EQ(argv().back(), "x");
+}
+
+TEST_F(LauncherTest, TracingNeedsExactlyTrue) {
+    image.cfg(basicCfg).withRuntime();
+    for (const wchar_t* value : {L"TRUE", L"1", L"", L"true "}) {
+        const ProcessResult r = run(L"", true, {{L"LOFTWICK_DEBUG", value}});
+        EXPECT_EQ(r.exitCode, 0u);
+        EXPECT_EQ(r.stdErr, "") << tstrings::encodeUtf8(value);
+    }
+}
+
+} // namespace

@@ -169,7 +169,7 @@ AppImage::AppImage(const tstring& root, const tstring& name) : rootDir(root), na
 tstring AppImage::exe() const { return FileUtils::joinPath(rootDir, name + L".exe"); }
 tstring AppImage::appDir() const { return FileUtils::joinPath(rootDir, L"app"); }
 tstring AppImage::cfgPath() const {
-    return FileUtils::joinPath(appDir(), FileUtils::stripExeSuffix(name) + L".cfg");
+    return FileUtils::joinPath(appDir(), name + L".cfg");
 }
 tstring AppImage::runtimeDir() const { return FileUtils::joinPath(rootDir, L"runtime"); }
 

@@ -97,6 +97,19 @@ bool Jvm::hasSplashArgument() const {
     return false;
 }
 
+int jvmlLauncherDataSize(size_t pathBytes, const std::vector<size_t>& argBytes) {
+    // Summed in 64 bits: a size beyond INT_MAX must fail, never wrap.
+    uint64_t total = sizeof(JvmlLauncherData) + static_cast<uint64_t>(pathBytes) + 1
+            + sizeof(char*) * (static_cast<uint64_t>(argBytes.size()) + 1);
+    for (const size_t n : argBytes) {
+        total += static_cast<uint64_t>(n) + 1;
+    }
+    if (argBytes.size() > static_cast<size_t>(INT_MAX) || total > static_cast<uint64_t>(INT_MAX)) {
+        TARN_THROW("JvmlLauncherData buffer would exceed 2147483647 bytes");
+    }
+    return static_cast<int>(total);
+}
+
 namespace {
 
 struct JliLaunchData {
@@ -108,19 +121,11 @@ struct JliLaunchData {
 
 // Measures the block and, given one, fills it in the same single pass.
 int JliLaunchData::initJvmlLauncherData(JvmlLauncherData* block) const {
-    if (args.size() > static_cast<size_t>(INT_MAX) - 1) {
-        TARN_THROW("Too many arguments for JvmlLauncherData buffer");
-    }
-    // Summed in 64 bits: a size beyond INT_MAX must fail, never wrap.
-    uint64_t total = sizeof(JvmlLauncherData) + jliLib.size() + 1
-            + sizeof(char*) * (static_cast<uint64_t>(args.size()) + 1);
+    std::vector<size_t> argBytes;
     for (const std::string& arg : args) {
-        total += arg.size() + 1;
+        argBytes.push_back(arg.size());
     }
-    if (total > static_cast<uint64_t>(INT_MAX)) {
-        TARN_THROW("JvmlLauncherData buffer would exceed 2147483647 bytes");
-    }
-    const int size = static_cast<int>(total);
+    const int size = jvmlLauncherDataSize(jliLib.size(), argBytes);
 
     if (!block) {
         LOG_TRACE("Need " << size << " bytes for JvmlLauncherData buffer", 273);

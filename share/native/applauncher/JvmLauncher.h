@@ -4,7 +4,13 @@
 
 #include "tstrings.h"
 
+#include <vector>
+
 class CfgFile;
+
+// Bytes of the launch data block for these string lengths; throws when the
+// block would not fit its signed 32-bit size.
+int jvmlLauncherDataSize(size_t pathBytes, const std::vector<size_t>& argBytes);
 
 class Jvm {
 public:
