@@ -1,2 +1,93 @@
 #!/bin/sh
-exit 0
+# End-to-end checks that need a terminal or a display: the trace console
+# (under tmux, since a pipe loses console output) and the error message box
+# (under Xvfb). Prints "N passed, N failed".
+set -u
+build=$(cd "${1:-build}" && pwd)
+prefix="$build/wineprefix"
+work="$build/gui-tests"
+rm -rf "$work"
+mkdir -p "$work/img/app" "$work/img/runtime"
+cp "$build/bin/loftwick-launcher.exe" "$work/img/MyApp.exe"
+cp -r "$build/bin/standin/bin" "$work/img/runtime/"
+printf '[Application]\napp.mainclass=hello.Main\n[ArgOptions]\narguments=first\n' \
+    > "$work/img/app/MyApp.cfg"
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+"$(dirname "$0")/wine-run.sh" "$prefix" cmd.exe /c exit >/dev/null 2>&1 || true
+
+passed=0
+failed=0
+check() {
+    if [ "$2" = ok ]; then
+        passed=$((passed + 1)); echo "PASS: $1"
+    else
+        failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${3:-}" ] && printf '%s\n' "$3"
+    fi
+}
+
+# --- Trace output on the console, captured from a tmux pane.
+session="loftwick-gui-$$"
+screen="$work/screen.txt"
+tmux kill-session -t "$session" 2>/dev/null
+tmux new-session -d -s "$session" -x 250 -y 50 \
+    "env -u DISPLAY WINEPREFIX='$prefix' WINEDEBUG=-all STANDIN_RECORD='Z:$work/record.txt' \
+     LOFTWICK_DEBUG=true wine '$work/img/MyApp.exe'; echo EXIT=\$?; sleep 30"
+for _ in $(seq 1 60); do
+    tmux capture-pane -p -S -200 -t "$session" > "$screen" 2>/dev/null
+    grep -q 'EXIT=' "$screen" && break
+    sleep 0.5
+done
+tmux kill-session -t "$session" 2>/dev/null
+body=$(cat "$screen")
+if grep -q 'EXIT=0' "$screen" \
+   && grep -q '\[TRACE\] app.cpp:[0-9]*: Entering app::launch$' "$screen" \
+   && grep -q 'Launcher config file path: "' "$screen" \
+   && grep -q 'jli arg\[0\]: \[' "$screen" \
+   && grep -q 'jli arg\[3\]: \[first\]' "$screen"; then
+    check "LOFTWICK_DEBUG=true writes trace records and jli args to the console" ok
+else
+    check "LOFTWICK_DEBUG=true writes trace records and jli args to the console" bad "$body"
+fi
+
+# --- The error message box as a user sees it.
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+    display=":$((90 + $$ % 9))"
+    Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    rm -f "$work/img/app/MyApp.cfg"
+    DISPLAY="$display" wine "$work/img/MyApp.exe" > "$work/box.out" 2> "$work/box.err" &
+    launcher=$!
+    window=""
+    for _ in $(seq 1 60); do
+        window=$(DISPLAY="$display" xdotool search --name '^MyApp\.exe$' 2>/dev/null | head -1)
+        [ -n "$window" ] && break
+        sleep 0.5
+    done
+    if [ -n "$window" ]; then
+        check "a failure shows a message box titled MyApp.exe" ok
+        DISPLAY="$display" xdotool windowactivate --sync "$window" key Return 2>/dev/null \
+            || DISPLAY="$display" xdotool key Return
+    else
+        check "a failure shows a message box titled MyApp.exe" bad
+    fi
+    code=""
+    for _ in $(seq 1 40); do
+        if ! kill -0 "$launcher" 2>/dev/null; then
+            wait "$launcher"; code=$?; break
+        fi
+        sleep 0.5
+    done
+    [ -z "$code" ] && kill "$launcher" 2>/dev/null
+    if [ "$code" = 1 ] && grep -q 'Error opening ".*MyApp.cfg" file: ' "$work/box.err"; then
+        check "closing the box ends the launcher with exit code 1" ok
+    else
+        check "closing the box ends the launcher with exit code 1" bad "code=$code $(cat "$work/box.err")"
+    fi
+    kill "$xvfb" 2>/dev/null
+    wait "$xvfb" 2>/dev/null
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

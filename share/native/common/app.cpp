@@ -79,11 +79,9 @@ std::string lastErrorMessage() {
     return lastErrorMessageSlot ? *lastErrorMessageSlot : std::string();
 }
 
-} // namespace app
-
-namespace {
-
-int launchImpl(app::LaunchFunction func, LogAppender* lastErrorAppender) {
+// Reporting a failure can itself fail (out of memory): the exit code still
+// says it, and nothing leaves.
+int launch(const std::nothrow_t&, LaunchFunction func, LogAppender* lastErrorAppender) try {
     Logger::instance().installAppender(app::isDebugRequested()
             ? static_cast<LogAppender*>(&standardLogAppender) : &nopLogAppender);
     LOG_TRACE_FUNCTION();
@@ -117,19 +115,8 @@ int launchImpl(app::LaunchFunction func, LogAppender* lastErrorAppender) {
         logUnknownError(TARN_SOURCE_LOCATION());
     }
     return 1;
-}
-
-} // namespace
-
-namespace app {
-
-int launch(const std::nothrow_t&, LaunchFunction func, LogAppender* lastErrorAppender) {
-    try {
-        return launchImpl(func, lastErrorAppender);
-    } catch (...) {
-        // Reporting the failure failed (out of memory): the code still says it.
-        return 1;
-    }
+} catch (...) {
+    return 1;
 }
 
 } // namespace app
