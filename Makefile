@@ -2,7 +2,7 @@
 BUILD_DIR := build
 PRESET := mingw
 
-.PHONY: all build deps configure test demo clean
+.PHONY: all build deps configure test demo bench clean
 
 all: build
 
@@ -23,6 +23,10 @@ test: build
 
 demo: build
 	./scripts/demo.sh $(BUILD_DIR)
+
+bench: build
+	./scripts/wine-run.sh $(abspath $(BUILD_DIR))/wineprefix $(BUILD_DIR)/bin/loftwick-startup-bench.exe \
+	    $(or $(RUNS),30) "Z:$(subst /,\\,$(abspath $(BUILD_DIR))/bench)"
 
 clean:
 	rm -rf $(BUILD_DIR)
