@@ -131,15 +131,14 @@ TEST_F(LauncherTest, FailuresShowOneMessageAndExitWithOne) {
     image.cfg("; c\n[Application\n");
     r = run(L"", false);
     EXPECT_EQ(r.exitCode, 1u);
+    // Reported by the first process: a child would add its own report.
     EXPECT_EQ(r.stdErr, "Error parsing [" + utf8(image.cfgPath())
               + "] file at 2: Missing ']' character\n");
-    EXPECT_EQ(r.processCount, 1u);
 
     image.cfg(basicCfg);
     r = run(L"", false);
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.stdErr, "Failed to find JVM in \"" + utf8(image.runtimeDir()) + "\" directory.\n");
-    EXPECT_EQ(r.processCount, 1u);
 }
 
 TEST_F(LauncherTest, RuntimeFailureOnBothRoads) {
@@ -151,7 +150,6 @@ TEST_F(LauncherTest, RuntimeFailureOnBothRoads) {
     r = run(L"", false, {{L"STANDIN_EXIT", L"3"}});
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.stdErr, "Failed to launch JVM\nChild process exited with code 1\n");
-    EXPECT_EQ(r.processCount, 2u);
 }
 
 TEST_F(LauncherTest, LauncherLibraryWithoutEntry) {

@@ -216,7 +216,10 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
     // ended too and the number of processes started can be read.
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
     ProcessResult result;
-    const BOOL ok = CreateProcessW(exe.c_str(), cmdLine.data(), nullptr, nullptr, TRUE,
+    // Wine refuses an application name beyond MAX_PATH; the quoted command
+    // line names the program as well.
+    const wchar_t* appName = exe.size() < MAX_PATH ? exe.c_str() : nullptr;
+    const BOOL ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, TRUE,
                                    CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
                                    workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
     CloseHandle(errWrite);
@@ -257,6 +260,34 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
     result.stdErr = err;
     result.stdOut = out;
     return result;
+}
+
+std::string crlfFree(std::string text) {
+    size_t pos = 0;
+    while ((pos = text.find("\r\n", pos)) != std::string::npos) {
+        text.erase(pos, 1);
+    }
+    return text;
+}
+
+tstring quoteArg(const tstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == tstring::npos) {
+        return arg;
+    }
+    tstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes are literal unless a quote follows: then they double.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
 }
 
 std::map<std::string, std::string> parseRecord(const std::string& text) {

@@ -86,6 +86,12 @@ ProcessResult runProcess(const tstring& exe, const tstring& args,
                          const tstring& workDir = tstring(),
                          unsigned long timeoutMs = 60000);
 
+// Standard error of a GUI process in text mode ends lines with CR LF.
+std::string crlfFree(std::string text);
+
+// One argument quoted so that CommandLineToArgvW gives it back unchanged.
+tstring quoteArg(const tstring& arg);
+
 // The file the stand-in runtime appends its record to.
 std::map<std::string, std::string> parseRecord(const std::string& text);
 

@@ -10,6 +10,12 @@
 #include "Log.h"
 #include "SysInfo.h"
 
+namespace {
+
+const size_t maxEnvVariableLength = 32767;
+
+} // namespace
+
 AppLauncher::AppLauncher()
     : commandLineArgs(SysInfo::getCommandArgs(SysInfo::WithoutProgramName)),
       executablePath(SysInfo::getProcessModulePath()) {}
@@ -69,9 +75,16 @@ Jvm* AppLauncher::createJvmLauncher() const {
     }
 
     if (!libraryPathHasAppDir()) {
-        SysInfo::setEnvVariable(libraryPathVariable,
-                SysInfo::getEnvVariable(std::nothrow, libraryPathVariable, tstring())
-                + L";" + appDir);
+        const tstring value = SysInfo::getEnvVariable(std::nothrow, libraryPathVariable,
+                                                      tstring()) + L";" + appDir;
+        // Windows keeps no variable beyond this length; a cut PATH would lose
+        // the app directory and every child would relaunch again.
+        if (value.size() > maxEnvVariableLength) {
+            TARN_THROW(tstrings::TextBuilder() << "Failed to add \"" << appDir << "\" to "
+                       << libraryPathVariable << ": the value would exceed "
+                       << static_cast<unsigned>(maxEnvVariableLength) << " characters");
+        }
+        SysInfo::setEnvVariable(libraryPathVariable, value);
     }
 
     std::unique_ptr<Jvm> jvm(new Jvm());

@@ -2,6 +2,7 @@
 #ifndef CFGFILE_H
 #define CFGFILE_H
 
+#include <istream>
 #include <map>
 
 #include "tstrings.h"
@@ -50,6 +51,11 @@ public:
 class CfgFile {
 public:
     static CfgFile load(const tstring& path, CfgFileObserver* observer = nullptr);
+
+    // The parser behind load(): reads lines from an open stream; the path
+    // only names the file in messages.
+    static CfgFile parse(std::istream& input, const tstring& path,
+                         CfgFileObserver* observer = nullptr);
 
     CfgFile resolveMacros(const MacroMap& macros) const;
     const PropertyMap& sectionProperties(const SectionKey& section) const;
