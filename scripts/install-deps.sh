@@ -25,16 +25,35 @@ for p in $PACKAGES; do
     fi
 done
 
-if [ -z "$missing" ]; then
-    exit 0
-fi
-
-echo "install-deps: installing:$missing"
 SUDO=""
 if [ "$(id -u)" != 0 ]; then
     SUDO="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-# shellcheck disable=SC2086
-$SUDO apt-get install -y --no-install-recommends $missing
+
+if [ -n "$missing" ]; then
+    echo "install-deps: installing:$missing"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update
+    # shellcheck disable=SC2086
+    $SUDO apt-get install -y --no-install-recommends $missing
+fi
+
+# Wine takes the ANSI code page from the Unix locale, and file names need a
+# locale that exists: the code page tests run under these three.
+LOCALES="en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8"
+generate=""
+for l in $LOCALES; do
+    short=$(echo "$l" | sed 's/UTF-8/utf8/')
+    if ! locale -a 2>/dev/null | grep -qx "$short"; then
+        generate="$generate $l"
+    fi
+done
+if [ -n "$generate" ]; then
+    echo "install-deps: generating locales:$generate"
+    for l in $generate; do
+        if ! grep -q "^$l UTF-8" /etc/locale.gen 2>/dev/null; then
+            echo "$l UTF-8" | $SUDO tee -a /etc/locale.gen >/dev/null
+        fi
+    done
+    $SUDO locale-gen >/dev/null
+fi

@@ -4,6 +4,7 @@
 // exit code 1; never a crash, a hang, a second relaunch or a planted DLL.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <thread>
 
 #include "FileUtils.h"
@@ -214,6 +215,39 @@ TEST_F(HostileEnvironmentTest, TwentyLaunchesAtOnce) {
         const std::vector<std::string> argv = argvOf(launches[i].record);
         ASSERT_EQ(argv.size(), 4u) << i;
         EXPECT_EQ(argv[3], "run-" + std::to_string(i));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Runs under the ANSI code page named by LOFTWICK_T_ACP (CTest starts Wine
+// with a matching locale); skipped elsewhere.
+TEST_F(HostileEnvironmentTest, NonAsciiUnderTheAnsiCodePage) {
+    const tstring acp = SysInfo::getEnvVariable(std::nothrow, L"LOFTWICK_T_ACP", L"");
+    if (acp.empty()) {
+        GTEST_SKIP() << "runs in the code page entries of CTest";
+    }
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::stoul(acp)));
+    // Per code page: text it can hold; for 932 names whose second byte is 0x5C.
+    const std::map<UINT, tstring> names = {
+        {1252, L"\u00E9l\u00E8ve \u00C5ngstr\u00F6m"},
+        {1251, L"\u041F\u0440\u0438\u0432\u0435\u0442 \u043C\u0438\u0440"},
+        {932, L"\u8868\u30BD\u80FD \u8CC7\u6599"},
+    };
+    const tstring name = names.at(GetACP());
+    const AppImage image = simpleImage(dir / name);
+    for (bool inPath : {true, false}) {
+        const Launch l = launch(image, quoteArg(name) + L" " + quoteArg(name + L"\\"), inPath);
+        EXPECT_EQ(l.result.exitCode, 0u) << l.result.stdErr;
+        const std::vector<std::string> argv = argvOf(l.record);
+        ASSERT_EQ(argv.size(), 5u) << l.record;
+        EXPECT_EQ(argv[0], tstrings::encodeAnsi(image.exe()));
+        EXPECT_EQ(argv[3], tstrings::encodeAnsi(name));
+        EXPECT_EQ(argv[4], tstrings::encodeAnsi(name + L"\\"));
+        EXPECT_EQ(tstrings::decodeUtf8(parseRecord(l.record).at("dlldir")),
+                  image.runtimeDir() + L"\\bin");
     }
 }
 
