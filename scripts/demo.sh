@@ -55,3 +55,9 @@ set +e
 echo "   exit code: $?"
 set -e
 mv "$demo/app/HelloApp.cfg.off" "$demo/app/HelloApp.cfg"
+echo
+echo "== loftwick-inspect: what the launcher would hand the runtime, without launching:"
+set +e
+"$run" "$prefix" "$build/bin/loftwick-inspect.exe" "$demo/HelloApp.exe" one
+echo "   exit code: $?"
+set -e

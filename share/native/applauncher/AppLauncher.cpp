@@ -20,6 +20,15 @@ AppLauncher::AppLauncher()
     : commandLineArgs(SysInfo::getCommandArgs(SysInfo::WithoutProgramName)),
       executablePath(SysInfo::getProcessModulePath()) {}
 
+AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath) {
+    const tstring rootDir = FileUtils::dirname(launcherPath);
+    return launcher.setRootDir(rootDir)
+            .addJvmLibCandidate(L"bin\\jli.dll")
+            .setAppDir(FileUtils::joinPath(rootDir, L"app"))
+            .setLibraryPathVariable(L"PATH")
+            .setFallbackRuntimeDir(FileUtils::joinPath(rootDir, L"runtime"));
+}
+
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
                    const tstring_array& candidates) {
     const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
@@ -60,7 +69,7 @@ tstring AppLauncher::cfgFilePath() const {
             FileUtils::basename(executablePath)) + L".cfg");
 }
 
-Jvm* AppLauncher::createJvmLauncher() const {
+Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer) const {
     const tstring cfgPath = cfgFilePath();
     LOG_TRACE("Launcher config file path: \"" << cfgPath << "\"", 118);
 
@@ -69,7 +78,7 @@ Jvm* AppLauncher::createJvmLauncher() const {
     macros[L"$BINDIR"] = FileUtils::dirname(executablePath);
     macros[L"$ROOTDIR"] = rootDir;
 
-    CfgFile cfg = CfgFile::load(cfgPath).resolveMacros(macros);
+    CfgFile cfg = CfgFile::load(cfgPath, observer).resolveMacros(macros);
     if (!commandLineArgs.empty()) {
         cfg.replaceValues(CfgFile::argOptions, CfgFile::arguments, commandLineArgs);
     }

@@ -4,6 +4,7 @@
 
 #include "tstrings.h"
 
+class CfgFileObserver;
 class Jvm;
 
 class AppLauncher {
@@ -20,6 +21,11 @@ public:
     const tstring& getExecutablePath() const { return executablePath; }
     const tstring_array& getCommandLineArgs() const { return commandLineArgs; }
     AppLauncher& setCommandLineArgs(const tstring_array& v) { commandLineArgs = v; return *this; }
+    // For tools that look at another launcher than the running process.
+    AppLauncher& setExecutablePath(const tstring& v) { executablePath = v; return *this; }
+    const tstring& getRootDir() const { return rootDir; }
+    const tstring& getFallbackRuntimeDir() const { return fallbackRuntimeDir; }
+    const tstring_array& getJvmLibCandidates() const { return jvmLibCandidates; }
 
     bool libraryPathHasAppDir() const;
 
@@ -27,7 +33,8 @@ public:
     tstring cfgFilePath() const;
 
     // The new Jvm is the caller's; PATH gets the app dir when it lacks it.
-    Jvm* createJvmLauncher() const;
+    // An observer hears what the configuration parser drops.
+    Jvm* createJvmLauncher(CfgFileObserver* observer = nullptr) const;
 
 private:
     tstring_array commandLineArgs;
@@ -38,6 +45,10 @@ private:
     tstring rootDir;
     tstring_array jvmLibCandidates;
 };
+
+// The layout of an application image around its launcher: root = the
+// launcher's directory, "app" and "runtime" beside it, PATH, "bin\jli.dll".
+AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath);
 
 class CfgFile;
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,

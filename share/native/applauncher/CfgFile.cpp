@@ -26,12 +26,12 @@ const PropertyKey CfgFile::javaOptionsKey(L"java-options");
 
 namespace {
 
-const wchar_t* const sectionNames[] = {
+const wchar_t* const knownSections[] = {
     L"Application", L"JavaOptions", L"AppCDSJavaOptions",
     L"AppCDSGenerateCacheJavaOptions", L"ArgOptions",
 };
 
-const wchar_t* const propertyNames[] = {
+const wchar_t* const knownProperties[] = {
     L"app.version", L"app.mainjar", L"app.mainmodule", L"app.mainclass",
     L"app.classpath", L"app.modulepath", L"app.runtime", L"app.splash",
     L"app.memory", L"arguments", L"java-options",
@@ -79,11 +79,21 @@ tstring resolveValue(const tstring& value, const MacroMap& macros) {
 } // namespace
 
 bool CfgFile::isKnownSection(const tstring& name) {
-    return isOneOf(name, sectionNames);
+    return isOneOf(name, knownSections);
 }
 
 bool CfgFile::isKnownProperty(const tstring& name) {
-    return isOneOf(name, propertyNames);
+    return isOneOf(name, knownProperties);
+}
+
+const CfgFile::Names& CfgFile::sectionNames() {
+    static const Names names(std::begin(knownSections), std::end(knownSections));
+    return names;
+}
+
+const CfgFile::Names& CfgFile::propertyNames() {
+    static const Names names(std::begin(knownProperties), std::end(knownProperties));
+    return names;
 }
 
 CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
@@ -100,6 +110,7 @@ CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver
     SectionKey section;
     PropertyMap pending;
     int lineNumber = 0;
+    int sectionLine = 0;
 
     // A later occurrence of a section replaces an earlier one, unless it
     // gathered nothing.
@@ -107,7 +118,7 @@ CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver
         if (section != SectionKey() && !pending.empty()) {
             auto& stored = cfg.data[section];
             if (observer && !stored.empty()) {
-                observer->sectionReplaced(lineNumber, section.name());
+                observer->sectionReplaced(sectionLine, section.name());
             }
             stored.swap(pending);
         }
@@ -120,7 +131,7 @@ CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver
         const tstring line = tstrings::decodeUtf8(raw);
         if (line.empty()) {
             if (observer && !raw.empty()) {
-                observer->lineDropped(lineNumber, raw, CfgFileObserver::InvalidUtf8);
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::InvalidUtf8, tstring());
             }
             continue;
         }
@@ -136,8 +147,9 @@ CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver
             commit();
             const tstring name = line.substr(1, close - 1);
             section = isKnownSection(name) ? SectionKey(name) : SectionKey();
+            sectionLine = lineNumber;
             if (observer && !isKnownSection(name)) {
-                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownSection);
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownSection, name);
             }
             continue;
         }
@@ -147,11 +159,11 @@ CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver
         const tstring value = sep == tstring::npos ? tstring() : line.substr(sep + 1);
         if (section == SectionKey()) {
             if (observer) {
-                observer->lineDropped(lineNumber, raw, CfgFileObserver::OutsideSection);
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::OutsideSection, key);
             }
         } else if (!isKnownProperty(key)) {
             if (observer) {
-                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownKey);
+                observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownKey, key);
             }
         } else {
             pending[PropertyKey(key)].push_back(value);

@@ -44,7 +44,11 @@ public:
         UnknownKey,
     };
     virtual ~CfgFileObserver() = default;
-    virtual void lineDropped(int lineNumber, const std::string& rawLine, Reason reason) = 0;
+    // `name` is the key of a property line or the name of a header.
+    virtual void lineDropped(int lineNumber, const std::string& rawLine, Reason reason,
+                             const tstring& name) = 0;
+    // The occurrence of the section that starts at `lineNumber` replaced an
+    // earlier one.
     virtual void sectionReplaced(int lineNumber, const tstring& sectionName) = 0;
 };
 
@@ -85,6 +89,10 @@ public:
 
     static bool isKnownSection(const tstring& name);
     static bool isKnownProperty(const tstring& name);
+
+    typedef std::vector<const wchar_t*> Names;
+    static const Names& sectionNames();
+    static const Names& propertyNames();
 
 private:
     std::map<SectionKey, PropertyMap> data;

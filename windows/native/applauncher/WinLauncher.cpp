@@ -139,15 +139,8 @@ void launchApp() {
     AllowSetForegroundWindow(ASFW_ANY);
 
     const tstring launcherPath = SysInfo::getProcessModulePath();
-    const tstring rootDir = FileUtils::dirname(launcherPath);
-    const tstring appDir = FileUtils::joinPath(rootDir, L"app");
-
     AppLauncher appLauncher;
-    appLauncher.setRootDir(rootDir)
-            .addJvmLibCandidate(L"bin\\jli.dll")
-            .setAppDir(appDir)
-            .setLibraryPathVariable(L"PATH")
-            .setFallbackRuntimeDir(FileUtils::joinPath(rootDir, L"runtime"));
+    configureForImage(appLauncher, launcherPath);
 
     const bool hadAppDir = appLauncher.libraryPathHasAppDir();
     std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
@@ -157,7 +150,7 @@ void launchApp() {
     // again, and so on forever: start in this process instead.
     const bool relaunchHelps = !hadAppDir && appLauncher.libraryPathHasAppDir();
     if (!hadAppDir && !relaunchHelps) {
-        LOG_TRACE("PATH cannot list " << appDir << "; starting in this process");
+        LOG_TRACE("PATH cannot list " << appLauncher.getAppDir() << "; starting in this process");
     }
     if (relaunchHelps) {
         relaunch(jvm, launcherPath);

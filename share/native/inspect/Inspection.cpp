@@ -1,0 +1,239 @@
+// The inspection uses the launcher's own units, so that what it reports is
+// what the launcher does.
+#include "Inspection.h"
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+#include "AppLauncher.h"
+#include "CfgFile.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "JvmLauncher.h"
+#include "SysInfo.h"
+
+namespace {
+
+std::string quoted(const tstring& s) {
+    return "\"" + tstrings::encodeUtf8(s) + "\"";
+}
+
+// The known name that differs from `name` only by blanks or letter case.
+tstring nearestKnown(const tstring& name, bool section) {
+    tstring trimmed = name;
+    trimmed.erase(0, trimmed.find_first_not_of(L" \t"));
+    trimmed.erase(trimmed.find_last_not_of(L" \t") + 1);
+    const tstring wanted = tstrings::asciiLower(trimmed);
+    const CfgFile::Names& names = section ? CfgFile::sectionNames() : CfgFile::propertyNames();
+    for (const wchar_t* known : names) {
+        if (tstrings::asciiLower(known) == wanted && name != known) {
+            return known;
+        }
+    }
+    return tstring();
+}
+
+class DropCollector : public CfgFileObserver {
+public:
+    explicit DropCollector(Inspection& report) : report(report) {}
+
+    void lineDropped(int line, const std::string& raw, Reason reason,
+                     const tstring& name) override {
+        if (raw.rfind("\xEF\xBB\xBF", 0) == 0 && raw.size() > 3 && raw[3] == '[') {
+            add(report.dropped, line, "a byte-order mark hides the header " + raw.substr(3));
+            return;
+        }
+        switch (reason) {
+        case InvalidUtf8:
+            add(report.dropped, line, "not valid UTF-8");
+            break;
+        case OutsideSection:
+            add(report.dropped, line, "property " + quoted(name) + " outside any known section");
+            break;
+        case UnknownSection:
+            add(report.dropped, line, "unknown section [" + tstrings::encodeUtf8(name) + "]"
+                + hint(nearestKnown(name, true)) + "; its properties are dropped");
+            break;
+        case UnknownKey:
+            add(report.dropped, line, "unknown key " + quoted(name) + hint(nearestKnown(name, false)));
+            break;
+        }
+    }
+
+    void sectionReplaced(int line, const tstring& section) override {
+        add(report.replaced, line, "[" + tstrings::encodeUtf8(section)
+            + "] replaces the properties of an earlier [" + tstrings::encodeUtf8(section) + "]");
+    }
+
+private:
+    static std::string hint(const tstring& known) {
+        return known.empty() ? std::string() : " (did you mean " + quoted(known) + "?)";
+    }
+    static void add(std::vector<Inspection::Finding>& list, int line, const std::string& what) {
+        list.push_back({line, what});
+    }
+
+    Inspection& report;
+};
+
+void checkExists(Inspection& report, const std::string& kind, const tstring& path) {
+    if (!FileUtils::isFileExists(path)) {
+        report.problems.push_back(kind + " not found: " + quoted(path));
+    }
+}
+
+// Entries of the argument list that name files: they must exist at launch.
+void checkArguments(Inspection& report, const tstring_array& args, const CfgFile* cfg) {
+    for (size_t i = 1; i < args.size(); ++i) {
+        const tstring& a = args[i];
+        const bool hasNext = i + 1 < args.size();
+        if ((a == L"-classpath" || a == L"--module-path") && hasNext) {
+            for (const tstring& entry : tstrings::splitOn(args[i + 1], L";")) {
+                checkExists(report, a == L"-classpath" ? "class path entry" : "module path entry",
+                            entry);
+            }
+        } else if (a == L"-jar" && hasNext) {
+            checkExists(report, "main JAR", args[i + 1]);
+        }
+    }
+    if (!cfg) {
+        return;
+    }
+    const PropertyMap& props = cfg->sectionProperties(CfgFile::application);
+    const auto splash = props.find(CfgFile::splash);
+    if (splash != props.end()) {
+        checkExists(report, "splash image", CfgFile::lastValueOf(*splash));
+    }
+}
+
+} // namespace
+
+Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) {
+    Inspection report;
+    AppLauncher launcher;
+    launcher.setExecutablePath(launcherPath).setCommandLineArgs(args);
+    configureForImage(launcher, launcherPath);
+    report.cfgFile = launcher.cfgFilePath();
+
+    const bool pathHasAppDir = launcher.libraryPathHasAppDir();
+    DropCollector collector(report);
+    try {
+        const std::unique_ptr<Jvm> jvm(launcher.createJvmLauncher(&collector));
+        report.runtimeLibrary = jvm->getPath();
+        report.runtimeDir = FileUtils::dirname(FileUtils::dirname(jvm->getPath()));
+        // The launcher names itself in this property; here it is the image's.
+        const tstring ownProperty = L"-Dloftwick.app-path=" + SysInfo::getProcessModulePath();
+        for (const tstring& a : jvm->getArgs()) {
+            report.arguments.push_back(a == ownProperty ? L"-Dloftwick.app-path=" + launcherPath : a);
+        }
+        std::unique_ptr<CfgFile> cfg;
+        try {
+            cfg.reset(new CfgFile(CfgFile::load(report.cfgFile)));
+        } catch (const std::runtime_error&) {
+        }
+        checkArguments(report, report.arguments, cfg.get());
+    } catch (const TarnErrorBase& e) {
+        report.error = e.rawMessage();
+    }
+    if (pathHasAppDir) {
+        report.road = "in-process (PATH lists the app directory)";
+    } else if (launcher.libraryPathHasAppDir()) {
+        report.road = "relaunch (PATH lacks the app directory)";
+    } else {
+        report.road = "in-process (PATH cannot list the app directory)";
+    }
+    return report;
+}
+
+int Inspection::exitCode() const {
+    if (!error.empty()) {
+        return 1;
+    }
+    return dropped.empty() && replaced.empty() && problems.empty() ? 0 : 2;
+}
+
+std::string Inspection::text() const {
+    std::ostringstream os;
+    os << "Configuration file: " << tstrings::encodeUtf8(cfgFile) << "\n";
+    for (const auto* list : {&dropped, &replaced}) {
+        os << (list == &dropped ? "Dropped lines:" : "Replaced sections:");
+        os << (list->empty() ? " none\n" : "\n");
+        for (const Finding& f : *list) {
+            os << "  line " << f.line << ": " << f.what << "\n";
+        }
+    }
+    if (!error.empty()) {
+        os << "Launch would fail: " << error << "\n";
+    } else {
+        os << "Runtime directory: " << tstrings::encodeUtf8(runtimeDir) << "\n";
+        os << "Runtime library: " << tstrings::encodeUtf8(runtimeLibrary) << "\n";
+        os << "Runtime arguments:\n";
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            os << "  [" << i << "] " << tstrings::encodeUtf8(arguments[i]) << "\n";
+        }
+        os << "Problems:" << (problems.empty() ? " none\n" : "\n");
+        for (const std::string& p : problems) {
+            os << "  " << p << "\n";
+        }
+    }
+    os << "Launch road: " << road << "\n";
+    return os.str();
+}
+
+namespace {
+
+std::string jsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (const unsigned char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char buffer[8];
+                std::snprintf(buffer, sizeof(buffer), "\\u%04x", c);
+                out += buffer;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonString(const tstring& s) {
+    return jsonString(tstrings::encodeUtf8(s));
+}
+
+template <class T, class F>
+std::string jsonArray(const std::vector<T>& items, F each) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) {
+        out += (i ? ", " : "") + each(items[i]);
+    }
+    return out + "]";
+}
+
+} // namespace
+
+std::string Inspection::json() const {
+    const auto finding = [](const Finding& f) {
+        return "{\"line\": " + std::to_string(f.line) + ", \"what\": " + jsonString(f.what) + "}";
+    };
+    std::ostringstream os;
+    os << "{\n  \"configFile\": " << jsonString(cfgFile)
+       << ",\n  \"droppedLines\": " << jsonArray(dropped, finding)
+       << ",\n  \"replacedSections\": " << jsonArray(replaced, finding)
+       << ",\n  \"error\": " << (error.empty() ? "null" : jsonString(error))
+       << ",\n  \"runtimeDirectory\": " << (error.empty() ? jsonString(runtimeDir) : "null")
+       << ",\n  \"runtimeLibrary\": " << (error.empty() ? jsonString(runtimeLibrary) : "null")
+       << ",\n  \"arguments\": " << jsonArray(arguments, [](const tstring& a) { return jsonString(a); })
+       << ",\n  \"problems\": " << jsonArray(problems, [](const std::string& p) { return jsonString(p); })
+       << ",\n  \"road\": " << jsonString(road)
+       << ",\n  \"exitCode\": " << exitCode() << "\n}\n";
+    return os.str();
+}

@@ -1,0 +1,38 @@
+// What a launcher would do with an application image, found without
+// launching it: the report of loftwick-inspect.
+#ifndef INSPECTION_H
+#define INSPECTION_H
+
+#include <string>
+#include <vector>
+
+#include "tstrings.h"
+
+struct Inspection {
+    struct Finding {
+        int line;          // 0 when the finding has no line
+        std::string what;  // UTF-8 text
+    };
+
+    tstring cfgFile;
+    std::vector<Finding> dropped;
+    std::vector<Finding> replaced;
+    tstring runtimeDir;
+    tstring runtimeLibrary;
+    std::string error;  // the launcher's own message when a launch would fail
+    tstring_array arguments;
+    std::vector<std::string> problems;
+    std::string road;
+
+    // 0: nothing wrong, 1: a launch would fail, 2: it starts, but something
+    // was dropped or is missing.
+    int exitCode() const;
+    std::string text() const;
+    std::string json() const;
+};
+
+// Reads the image of the launcher at `launcherPath` as that launcher would
+// when started with `args`.
+Inspection inspectImage(const tstring& launcherPath, const tstring_array& args);
+
+#endif // INSPECTION_H

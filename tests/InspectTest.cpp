@@ -1,0 +1,104 @@
+// loftwick-inspect on real application images.
+#include <gtest/gtest.h>
+
+#include "FileUtils.h"
+#include "SysInfo.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace testing_support;
+
+class InspectTest : public ::testing::Test {
+protected:
+    InspectTest() : image(dir / L"Img", L"MyApp") {}
+
+    ProcessResult inspect(const tstring& extra = tstring(), bool json = false) {
+        const tstring args = tstring(json ? L"--json " : L"") + quoteArg(image.exe())
+                + (extra.empty() ? L"" : L" " + extra);
+        const tstring path = SysInfo::getEnvVariable(std::nothrow, L"PATH", L"");
+        ProcessResult r = runProcess(FileUtils::joinPath(binDir(), L"loftwick-inspect.exe"), args,
+                                     {{L"PATH", path.c_str()}}, tstring(), 30000);
+        EXPECT_FALSE(r.timedOut);
+        return r;
+    }
+
+    std::string u(const tstring& s) const { return tstrings::encodeUtf8(s); }
+
+    const std::string goodCfg = "[Application]\napp.mainclass=hello.Main\n"
+                                "app.classpath=$APPDIR\\hello.jar\n";
+    TempDir dir;
+    AppImage image;
+};
+
+TEST_F(InspectTest, CleanImage) {
+    writeFile(image.appDir() + L"\\hello.jar", "jar");
+    image.cfg(goodCfg + "[ArgOptions]\narguments=configured\n").withRuntime();
+    const ProcessResult r = inspect(L"given");
+    EXPECT_EQ(r.exitCode, 0u) << r.stdOut;
+    const std::string bin = u(image.runtimeDir() + L"\\bin\\jli.dll");
+    EXPECT_EQ(r.stdOut,
+              "Configuration file: " + u(image.cfgPath()) + "\n"
+              "Dropped lines: none\n"
+              "Replaced sections: none\n"
+              "Runtime directory: " + u(image.runtimeDir()) + "\n"
+              "Runtime library: " + bin + "\n"
+              "Runtime arguments:\n"
+              "  [0] " + u(image.exe()) + "\n"
+              "  [1] -classpath\n"
+              "  [2] " + u(image.appDir()) + "\\hello.jar\n"
+              "  [3] -Dloftwick.app-path=" + u(image.exe()) + "\n"
+              "  [4] hello.Main\n"
+              "  [5] given\n"
+              "Problems: none\n"
+              "Launch road: relaunch (PATH lacks the app directory)\n");
+}
+
+TEST_F(InspectTest, DroppedLinesAndMissingFiles) {
+    image.cfg("[Application]\napp.mainjar =$APPDIR\\x.jar\napp.MainClass=M\n"
+              "app.mainjar=$APPDIR\\missing.jar\n[application]\napp.mainclass=Lost\n"
+              "[ArgOptions]\narguments=a\narguments=\xFF\n[ArgOptions]\narguments=b\n").withRuntime();
+    const ProcessResult r = inspect();
+    EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
+    for (const std::string& line : {
+             std::string("  line 2: unknown key \"app.mainjar \" (did you mean \"app.mainjar\"?)\n"),
+             std::string("  line 3: unknown key \"app.MainClass\" (did you mean \"app.mainclass\"?)\n"),
+             std::string("  line 5: unknown section [application] (did you mean \"Application\"?);"
+                         " its properties are dropped\n"),
+             std::string("  line 6: property \"app.mainclass\" outside any known section\n"),
+             std::string("  line 9: not valid UTF-8\n"),
+             std::string("Replaced sections:\n  line 10: [ArgOptions] replaces the properties of an "
+                         "earlier [ArgOptions]\n"),
+             "  main JAR not found: \"" + u(image.appDir()) + "\\missing.jar\"\n"}) {
+        EXPECT_NE(r.stdOut.find(line), std::string::npos) << line << "\n" << r.stdOut;
+    }
+}
+
+TEST_F(InspectTest, ByteOrderMarkAndJson) {
+    image.cfg("\xEF\xBB\xBF[Application]\napp.mainclass=M\n").withRuntime();
+    const ProcessResult r = inspect(tstring(), true);
+    EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
+    EXPECT_NE(r.stdOut.find("{\"line\": 1, \"what\": \"a byte-order mark hides the header [Application]\"}"),
+              std::string::npos) << r.stdOut;
+    EXPECT_NE(r.stdOut.find("\"exitCode\": 2\n}"), std::string::npos) << r.stdOut;
+    EXPECT_NE(r.stdOut.find("\"error\": null"), std::string::npos) << r.stdOut;
+}
+
+TEST_F(InspectTest, MissingRuntimeAndMissingConfiguration) {
+    ProcessResult r = inspect();
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.stdOut.find("Launch would fail: Error opening \"" + u(image.cfgPath())
+                            + "\" file: No such file or directory\n"), std::string::npos) << r.stdOut;
+
+    image.cfg(goodCfg);
+    r = inspect(tstring(), true);
+    EXPECT_EQ(r.exitCode, 1u);
+    std::string escaped;
+    for (char c : u(image.runtimeDir())) {
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    }
+    EXPECT_NE(r.stdOut.find("\"error\": \"Failed to find JVM in \\\"" + escaped + "\\\" directory.\""),
+              std::string::npos) << r.stdOut;
+}
+
+} // namespace
