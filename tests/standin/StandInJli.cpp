@@ -59,8 +59,8 @@ extern "C" __declspec(dllexport) int JLI_Launch(
     for (int i = 0; i < argc; ++i) {
         std::printf("  [%d] %s\n", i, argv[i]);
     }
-    std::printf("PATH ends with: ...%s\n", utf8(env(L"PATH")).substr(
-            utf8(env(L"PATH")).size() > 60 ? utf8(env(L"PATH")).size() - 60 : 0).c_str());
+    const std::string path = utf8(env(L"PATH"));
+    std::printf("PATH ends with: ...%s\n", path.substr(path.size() > 60 ? path.size() - 60 : 0).c_str());
     std::fflush(stdout);
     return exitValue();
 #else
