@@ -52,10 +52,14 @@ fi
 
 # --- The error message box as a user sees it.
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
-    display=":$((90 + $$ % 9))"
-    Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
+    # Xvfb picks a free display itself and writes its number.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
     xvfb=$!
-    sleep 1
+    for _ in $(seq 1 40); do
+        [ -s "$work/display" ] && break
+        sleep 0.25
+    done
+    display=":$(head -1 "$work/display")"
     rm -f "$work/img/app/MyApp.cfg"
     DISPLAY="$display" wine "$work/img/MyApp.exe" > "$work/box.out" 2> "$work/box.err" &
     launcher=$!
