@@ -60,6 +60,8 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
         sleep 0.25
     done
     display=":$(head -1 "$work/display")"
+    # Wine's desktop process keeps the display it started with: start anew.
+    wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
     rm -f "$work/img/app/MyApp.cfg"
     DISPLAY="$display" wine "$work/img/MyApp.exe" > "$work/box.out" 2> "$work/box.err" &
     launcher=$!
@@ -89,6 +91,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     else
         check "closing the box ends the launcher with exit code 1" bad "code=$code $(cat "$work/box.err")"
     fi
+    wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
     kill "$xvfb" 2>/dev/null
     wait "$xvfb" 2>/dev/null
 fi
