@@ -73,6 +73,14 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     done
     if [ -n "$window" ]; then
         check "a failure shows a message box titled MyApp.exe" ok
+        DISPLAY="$display" wine "$build/bin/loftwick-box-reader.exe" MyApp.exe \
+            > "$work/box.text" 2>/dev/null
+        expected="Error opening \"Z:$(echo "$work/img/app/MyApp.cfg" | tr '/' '\\')\" file: No such file or directory"
+        if [ "$(tr -d '\r' < "$work/box.text")" = "$expected" ]; then
+            check "the box holds the plain error message" ok
+        else
+            check "the box holds the plain error message" bad "got: $(cat "$work/box.text") want: $expected"
+        fi
         DISPLAY="$display" xdotool windowactivate --sync "$window" key Return 2>/dev/null \
             || DISPLAY="$display" xdotool key Return
     else
