@@ -2,6 +2,8 @@
 
 #include "CfgFile.h"
 #include "ErrorHandling.h"
+#include <sstream>
+
 #include "TestSupport.h"
 
 namespace {
@@ -157,6 +159,22 @@ TEST_F(CfgFileTest, MacroTextHoldingAMacroNameEndsWithAnError) {
     const CfgFile plain = load("[Application]\napp.classpath=$APPDIR\\x.jar\n");
     EXPECT_EQ(values(plain.resolveMacros({{L"$APPDIR", L"C:\\$A$\\app"}}),
                      CfgFile::application, CfgFile::classpath)[0], L"C:\\$A$\\app\\x.jar");
+}
+
+} // namespace
+
+namespace {
+
+// The located text names the loader and its published line.
+TEST(CfgFileLocationTest, ParseErrorIsLocatedInLoad) {
+    std::istringstream in("[Application\n");
+    try {
+        CfgFile::load(in, L"x.cfg");
+        FAIL() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "CfgFile.cpp(184) at CfgFile::load(): "
+                               "Error parsing [x.cfg] file at 1: Missing ']' character");
+    }
 }
 
 } // namespace

@@ -117,7 +117,7 @@ TEST(CfgFuzzTest, ParserMacrosAndArguments) {
         const std::string text = mutate(rng);
         std::istringstream in(text);
         try {
-            const CfgFile cfg = CfgFile::parse(in, L"fuzz.cfg");
+            const CfgFile cfg = CfgFile::load(in, L"fuzz.cfg");
             ++parsed;
             const CfgFile resolved = cfg.resolveMacros(i % 16 == 0 ? looping : plain);
             Jvm jvm;

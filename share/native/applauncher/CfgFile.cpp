@@ -102,10 +102,10 @@ CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
         TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
                    << crtErrorText(), 157);
     }
-    return parse(input, path, observer);
+    return load(input, path, observer);
 }
 
-CfgFile CfgFile::parse(std::istream& input, const tstring& path, CfgFileObserver* observer) {
+CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver* observer) {
     CfgFile cfg;
     SectionKey section;
     PropertyMap pending;

@@ -56,10 +56,9 @@ class CfgFile {
 public:
     static CfgFile load(const tstring& path, CfgFileObserver* observer = nullptr);
 
-    // The parser behind load(): reads lines from an open stream; the path
-    // only names the file in messages.
-    static CfgFile parse(std::istream& input, const tstring& path,
-                         CfgFileObserver* observer = nullptr);
+    // The same from an open stream; the path only names the file in messages.
+    static CfgFile load(std::istream& input, const tstring& path,
+                        CfgFileObserver* observer = nullptr);
 
     CfgFile resolveMacros(const MacroMap& macros) const;
     const PropertyMap& sectionProperties(const SectionKey& section) const;
