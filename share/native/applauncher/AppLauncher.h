@@ -23,9 +23,6 @@ public:
     AppLauncher& setCommandLineArgs(const tstring_array& v) { commandLineArgs = v; return *this; }
     // For tools that look at another launcher than the running process.
     AppLauncher& setExecutablePath(const tstring& v) { executablePath = v; return *this; }
-    const tstring& getRootDir() const { return rootDir; }
-    const tstring& getFallbackRuntimeDir() const { return fallbackRuntimeDir; }
-    const tstring_array& getJvmLibCandidates() const { return jvmLibCandidates; }
 
     bool libraryPathHasAppDir() const;
 

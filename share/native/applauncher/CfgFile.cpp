@@ -1,6 +1,7 @@
 // Reading the configuration file and resolving its directory macros.
 #include "CfgFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -37,14 +38,16 @@ const wchar_t* const knownProperties[] = {
     L"app.memory", L"arguments", L"java-options",
 };
 
-template <size_t N>
-bool isOneOf(const tstring& name, const wchar_t* const (&names)[N]) {
-    for (const wchar_t* candidate : names) {
-        if (name == candidate) {
-            return true;
-        }
-    }
-    return false;
+bool isOneOf(const tstring& name, const CfgFile::Names& names) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool isKnownSection(const tstring& name) {
+    return isOneOf(name, CfgFile::sectionNames());
+}
+
+bool isKnownProperty(const tstring& name) {
+    return isOneOf(name, CfgFile::propertyNames());
 }
 
 // The first '=' at position 0 or not preceded by a backslash.
@@ -77,14 +80,6 @@ tstring resolveValue(const tstring& value, const MacroMap& macros) {
 }
 
 } // namespace
-
-bool CfgFile::isKnownSection(const tstring& name) {
-    return isOneOf(name, knownSections);
-}
-
-bool CfgFile::isKnownProperty(const tstring& name) {
-    return isOneOf(name, knownProperties);
-}
 
 const CfgFile::Names& CfgFile::sectionNames() {
     static const Names names(std::begin(knownSections), std::end(knownSections));

@@ -4,6 +4,7 @@
 
 #include <istream>
 #include <map>
+#include <vector>
 
 #include "tstrings.h"
 
@@ -86,9 +87,7 @@ public:
     static const PropertyKey arguments;
     static const PropertyKey javaOptionsKey;
 
-    static bool isKnownSection(const tstring& name);
-    static bool isKnownProperty(const tstring& name);
-
+    // The recognised names, matched exactly.
     typedef std::vector<const wchar_t*> Names;
     static const Names& sectionNames();
     static const Names& propertyNames();

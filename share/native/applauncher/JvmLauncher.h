@@ -2,9 +2,9 @@
 #ifndef JVMLAUNCHER_H
 #define JVMLAUNCHER_H
 
-#include "tstrings.h"
-
 #include <vector>
+
+#include "tstrings.h"
 
 class CfgFile;
 

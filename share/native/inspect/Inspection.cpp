@@ -11,6 +11,7 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "JvmLauncher.h"
+#include "Log.h"
 #include "SysInfo.h"
 
 namespace {
@@ -84,7 +85,7 @@ void checkExists(Inspection& report, const std::string& kind, const tstring& pat
 }
 
 // Entries of the argument list that name files: they must exist at launch.
-void checkArguments(Inspection& report, const tstring_array& args, const CfgFile* cfg) {
+void checkArguments(Inspection& report, const tstring_array& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         const tstring& a = args[i];
         const bool hasNext = i + 1 < args.size();
@@ -97,15 +98,30 @@ void checkArguments(Inspection& report, const tstring_array& args, const CfgFile
             checkExists(report, "main JAR", args[i + 1]);
         }
     }
-    if (!cfg) {
-        return;
-    }
-    const PropertyMap& props = cfg->sectionProperties(CfgFile::application);
-    const auto splash = props.find(CfgFile::splash);
-    if (splash != props.end()) {
-        checkExists(report, "splash image", CfgFile::lastValueOf(*splash));
-    }
 }
+
+// The launcher's own warnings (a splash image it skips) are problems too;
+// installed for its lifetime, it puts the previous sink back.
+class WarningCollector : public LogAppender {
+public:
+    explicit WarningCollector(Inspection& report)
+        : report(report), previous(Logger::instance().currentAppender()) {
+        Logger::instance().installAppender(this);
+    }
+    ~WarningCollector() override { Logger::instance().installAppender(previous); }
+    WarningCollector(const WarningCollector&) = delete;
+    WarningCollector& operator=(const WarningCollector&) = delete;
+
+    void append(const LogRecord& record) override {
+        if (record.levelText == logLevelName(LOG_WARNING)) {
+            report.problems.push_back(tstrings::encodeUtf8(record.message));
+        }
+    }
+
+private:
+    Inspection& report;
+    LogAppender* previous;
+};
 
 } // namespace
 
@@ -118,6 +134,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
 
     const bool pathHasAppDir = launcher.libraryPathHasAppDir();
     DropCollector collector(report);
+    const WarningCollector warnings(report);
     try {
         const std::unique_ptr<Jvm> jvm(launcher.createJvmLauncher(&collector));
         report.runtimeLibrary = jvm->getPath();
@@ -127,12 +144,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
         for (const tstring& a : jvm->getArgs()) {
             report.arguments.push_back(a == ownProperty ? L"-Dloftwick.app-path=" + launcherPath : a);
         }
-        std::unique_ptr<CfgFile> cfg;
-        try {
-            cfg.reset(new CfgFile(CfgFile::load(report.cfgFile)));
-        } catch (const std::runtime_error&) {
-        }
-        checkArguments(report, report.arguments, cfg.get());
+        checkArguments(report, report.arguments);
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }
