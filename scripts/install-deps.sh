@@ -12,6 +12,7 @@ PACKAGES="
   wine
   wine64
   googletest
+  python3-pefile
   tmux
   xvfb
   xdotool
