@@ -78,6 +78,7 @@ TEST(AppLauncherTest, CreateJvmLauncherReplacesArgumentsAndExtendsPath) {
     launcher.setCommandLineArgs({});
     std::unique_ptr<Jvm> jvm(launcher.createJvmLauncher());
     EXPECT_EQ(jvm->getPath(), dir / L"runtime\\bin\\jli.dll");
+    ASSERT_GE(jvm->getArgs().size(), 3u);
     EXPECT_EQ(jvm->getArgs().front(), SysInfo::getProcessModulePath());
     EXPECT_EQ(tstring_array(jvm->getArgs().end() - 2, jvm->getArgs().end()),
               (tstring_array{appDir, L"configured"}));

@@ -131,7 +131,8 @@ TEST_F(CfgFileTest, MacrosAndValueAccess) {
     CfgFile resolved = cfg.resolveMacros(macros);
     EXPECT_EQ(values(resolved, CfgFile::application, CfgFile::classpath),
               (tstring_array{L"C:\\A\\app\\x.jar;C:\\A", L"C:\\A\\appX"}));
-    EXPECT_EQ(values(cfg, CfgFile::application, CfgFile::classpath)[0], L"$APPDIR\\x.jar;$ROOTDIR");
+    EXPECT_EQ(values(cfg, CfgFile::application, CfgFile::classpath),
+              (tstring_array{L"$APPDIR\\x.jar;$ROOTDIR", L"$APPDIRX"}));
 
     resolved.replaceValues(CfgFile::argOptions, CfgFile::arguments, {L"$APPDIR", L"b"});
     EXPECT_EQ(values(resolved, CfgFile::argOptions, CfgFile::arguments),
@@ -158,7 +159,7 @@ TEST_F(CfgFileTest, MacroTextHoldingAMacroNameEndsWithAnError) {
     // Texts that merely contain '$' still resolve.
     const CfgFile plain = load("[Application]\napp.classpath=$APPDIR\\x.jar\n");
     EXPECT_EQ(values(plain.resolveMacros({{L"$APPDIR", L"C:\\$A$\\app"}}),
-                     CfgFile::application, CfgFile::classpath)[0], L"C:\\$A$\\app\\x.jar");
+                     CfgFile::application, CfgFile::classpath), tstring_array{L"C:\\$A$\\app\\x.jar"});
 }
 
 } // namespace

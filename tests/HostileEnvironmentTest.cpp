@@ -93,7 +93,7 @@ TEST_F(HostileEnvironmentTest, BrokenLauncherLibraryGivesTheLoadError) {
             const Launch l = launch(image, L"", inPath);
             EXPECT_EQ(l.result.exitCode, 1u);
             const std::string text = crlfFree(l.result.stdErr);
-            EXPECT_EQ(text.rfind("LoadLibraryW(" + tstrings::encodeUtf8(jli) + ") failed. System error [", 0),
+            EXPECT_EQ(text.rfind("LoadLibraryW(" + utf8(jli) + ") failed. System error [", 0),
                       0u) << text;
             EXPECT_NE(text.find("](system error "), std::string::npos) << text;
             // The relaunch road adds the parent's own report of the child.
@@ -109,14 +109,14 @@ TEST_F(HostileEnvironmentTest, OddInstallPaths) {
         L"quo'te", L"ha#sh", L"(paren)", L"\u00E9l\u00E8ve \u00C5",
     };
     for (const tstring& name : names) {
-        SCOPED_TRACE(tstrings::encodeUtf8(name));
+        SCOPED_TRACE(utf8(name));
         const AppImage image = simpleImage(dir / name);
         for (bool inPath : {true, false}) {
             const Launch l = launch(image, L"x", inPath);
             EXPECT_EQ(l.result.exitCode, 0u) << l.result.stdErr;
             const std::vector<std::string> argv = argvOf(l.record);
             ASSERT_EQ(argv.size(), 4u) << l.record;
-            EXPECT_EQ(argv[0], tstrings::encodeAnsi(image.exe()));
+            EXPECT_EQ(argv[0], cp1252(image.exe()));
             EXPECT_EQ(argv[3], "x");
         }
     }
@@ -150,9 +150,10 @@ TEST_F(HostileEnvironmentTest, ArgumentsArriveUnchangedOnBothRoads) {
     tstring_array args = {
         L"plain", L"", L"with space", L"quote\"inside", L"\"", L"back\\slash",
         L"trailing\\", L"two\\\\\"quote", L"\\\\server\\share\\", L"tab\there",
-        L"\u00E9\u00E8", L"\u4E2D\u6587", L"$APPDIR", L"%PATH%", L"a=b;c",
+        L"\u00E9\u00E8", L"$APPDIR", L"%PATH%", L"a=b;c", tstring(29000, L'z'),
     };
-    args.push_back(tstring(29000, L'z'));
+    // Code page 1252 has no CJK: each character becomes '?'.
+    args.push_back(L"\u4E2D\u6587");
     tstring commandLine;
     for (const tstring& a : args) {
         commandLine += (commandLine.empty() ? L"" : L" ") + quoteArg(a);
@@ -162,9 +163,10 @@ TEST_F(HostileEnvironmentTest, ArgumentsArriveUnchangedOnBothRoads) {
         EXPECT_EQ(l.result.exitCode, 0u) << l.result.stdErr;
         const std::vector<std::string> argv = argvOf(l.record);
         ASSERT_EQ(argv.size(), 3 + args.size()) << l.record.substr(0, 2000);
-        for (size_t i = 0; i < args.size(); ++i) {
-            EXPECT_EQ(argv[3 + i], tstrings::encodeAnsi(args[i])) << i;
+        for (size_t i = 0; i + 1 < args.size(); ++i) {
+            EXPECT_EQ(argv[3 + i], cp1252(args[i])) << i;
         }
+        EXPECT_EQ(argv.back(), "??");
     }
 }
 
@@ -180,7 +182,7 @@ TEST_F(HostileEnvironmentTest, PathThatCannotTakeTheAppDirectory) {
                                        tstring(), hardTimeoutMs);
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 1u);
-    EXPECT_EQ(crlfFree(r.stdErr), "Failed to add \"" + tstrings::encodeUtf8(image.appDir())
+    EXPECT_EQ(crlfFree(r.stdErr), "Failed to add \"" + utf8(image.appDir())
               + "\" to PATH: the value would exceed 32767 characters\n");
 }
 
@@ -230,24 +232,28 @@ TEST_F(HostileEnvironmentTest, NonAsciiUnderTheAnsiCodePage) {
         GTEST_SKIP() << "runs in the code page entries of CTest";
     }
     ASSERT_EQ(GetACP(), static_cast<UINT>(std::stoul(acp)));
-    // Per code page: text it can hold; for 932 names whose second byte is 0x5C.
-    const std::map<UINT, tstring> names = {
-        {1252, L"\u00E9l\u00E8ve \u00C5ngstr\u00F6m"},
-        {1251, L"\u041F\u0440\u0438\u0432\u0435\u0442 \u043C\u0438\u0440"},
-        {932, L"\u8868\u30BD\u80FD \u8CC7\u6599"},
+    // Per code page: text it can hold and its bytes there, as published for
+    // that code page; for 932 the second byte of each of the first three
+    // characters is 0x5C, the backslash.
+    struct Name { tstring text; std::string bytes; };
+    const std::map<UINT, Name> names = {
+        {1252, {L"\u00E9l\u00E8ve \u00C5ngstr\u00F6m", "\xE9l\xE8ve \xC5ngstr\xF6m"}},
+        {1251, {L"\u041F\u0440\u0438\u0432\u0435\u0442 \u043C\u0438\u0440",
+                "\xCF\xF0\xE8\xE2\xE5\xF2 \xEC\xE8\xF0"}},
+        {932, {L"\u8868\u30BD\u80FD \u8CC7\u6599", "\x95\x5C\x83\x5C\x94\x5C \x8E\x91\x97\xBF"}},
     };
-    const tstring name = names.at(GetACP());
-    const AppImage image = simpleImage(dir / name);
+    const Name& name = names.at(GetACP());
+    const AppImage image = simpleImage(dir / name.text);
     for (bool inPath : {true, false}) {
-        const Launch l = launch(image, quoteArg(name) + L" " + quoteArg(name + L"\\"), inPath);
+        const Launch l = launch(image, quoteArg(name.text) + L" " + quoteArg(name.text + L"\\"), inPath);
         EXPECT_EQ(l.result.exitCode, 0u) << l.result.stdErr;
         const std::vector<std::string> argv = argvOf(l.record);
         ASSERT_EQ(argv.size(), 5u) << l.record;
-        EXPECT_EQ(argv[0], tstrings::encodeAnsi(image.exe()));
-        EXPECT_EQ(argv[3], tstrings::encodeAnsi(name));
-        EXPECT_EQ(argv[4], tstrings::encodeAnsi(name + L"\\"));
-        EXPECT_EQ(tstrings::decodeUtf8(parseRecord(l.record).at("dlldir")),
-                  image.runtimeDir() + L"\\bin");
+        EXPECT_EQ(argv[0], cp1252(dir.path()) + "\\" + name.bytes + "\\App.exe");
+        EXPECT_EQ(argv[3], name.bytes);
+        EXPECT_EQ(argv[4], name.bytes + "\\");
+        // The record is UTF-8: the library directory is not in the ANSI code page.
+        EXPECT_EQ(parseRecord(l.record).at("dlldir"), utf8(image.runtimeDir() + L"\\bin"));
     }
 }
 

@@ -45,7 +45,7 @@ TEST(SysInfoTest, ModulePathsAndSystemDirectory) {
     EXPECT_EQ(SysInfo::getCurrentModuleHandle(), GetModuleHandleW(nullptr));
 
     const tstring sys = SysInfo::getSystemDirectory();
-    EXPECT_FALSE(sys.empty());
+    ASSERT_FALSE(sys.empty());
     EXPECT_NE(sys.back(), L'\\');
     EXPECT_TRUE(FileUtils::isFileExists(FileUtils::joinPath(sys, L"kernel32.dll")));
 }

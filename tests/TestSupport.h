@@ -92,6 +92,12 @@ std::string crlfFree(std::string text);
 // One argument quoted so that CommandLineToArgvW gives it back unchanged.
 tstring quoteArg(const tstring& arg);
 
+// Expected bytes computed without the code under test: UTF-8 by its
+// definition; code page 1252, which holds ASCII and U+00A0..U+00FF as the
+// same byte values (anything else throws).
+std::string utf8(const tstring& text);
+std::string cp1252(const tstring& text);
+
 // The file the stand-in runtime appends its record to.
 std::map<std::string, std::string> parseRecord(const std::string& text);
 
