@@ -55,6 +55,20 @@ TEST_F(AppTest, OutcomeBecomesExitCodeAndOneReport) {
     EXPECT_EQ(capturing.seen, std::vector<std::string>{"No such file or directory"});
 }
 
+int errorBoxCalls = 0;
+void failingErrorBox(const tstring&, const tstring&) {
+    ++errorBoxCalls;
+    throw std::runtime_error("no box");
+}
+
+// Regression: the box sink logged its own failure through the chain that
+// held it, and so called itself without end.
+TEST_F(AppTest, AFailingErrorBoxReportsOnceAndTheExitCodeStaysOne) {
+    const testing_support::ScopedEnv env(L"LOFTWICK_DEBUG", nullptr);
+    EXPECT_EQ(app::wlaunch(std::nothrow, throwsTarnError, failingErrorBox), 1);
+    EXPECT_EQ(errorBoxCalls, 1);
+}
+
 TEST_F(AppTest, DebugSwitchIsExactlyTrue) {
     struct Row { const wchar_t* value; bool expected; };
     const Row rows[] = {{L"true", true}, {L"TRUE", false}, {L"1", false}, {L"", false},

@@ -76,6 +76,14 @@ TEST_F(JvmLauncherTest, HasSplashArgument) {
         EXPECT_EQ(jvm.hasSplashArgument(), row.expected) << tstrings::encodeUtf8(row.arg);
     }
     EXPECT_FALSE(Jvm().hasSplashArgument());
+
+    // Regression: an application argument asked for a splash screen.
+    writeFile(dir / L"t.cfg", "[Application]\napp.mainclass=M\n[ArgOptions]\narguments=-splash:a.png\n");
+    Jvm configured;
+    configured.initFromConfigFile(CfgFile::load(dir / L"t.cfg"));
+    EXPECT_FALSE(configured.hasSplashArgument());
+    configured.addArgument(L"-splash:b.png");
+    EXPECT_FALSE(configured.hasSplashArgument());
 }
 
 struct FreeBlock {
@@ -127,7 +135,10 @@ TEST_F(JvmLauncherTest, InitRefusesAnyBufferOfTheWrongSize) {
     EXPECT_EQ(std::string(buffer.begin(), buffer.end()), std::string(buffer.size(), '\x5A'));
     EXPECT_NE(api->initJvmlLauncherData(handle, buffer.data(), size), nullptr);
     api->closeHandle(handle);
+    // Regression: a null handle from an outside caller was dereferenced.
     api->closeHandle(nullptr);
+    EXPECT_EQ(api->getJvmlLauncherDataSize(nullptr), -1);
+    EXPECT_EQ(api->initJvmlLauncherData(nullptr, buffer.data(), size), nullptr);
     EXPECT_EQ(jvmLauncherMakeData(api, nullptr), nullptr);
 }
 

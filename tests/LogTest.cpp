@@ -4,14 +4,22 @@
 #include <sstream>
 #include <vector>
 
+#include "JvmLauncher.h"
 #include "Log.h"
 
 namespace {
 
+// Keeps every record; fails on a message that holds `failOn`.
 class RecordingAppender : public LogAppender {
 public:
-    void append(const LogRecord& r) override { records.push_back(r); }
+    void append(const LogRecord& r) override {
+        if (!failOn.empty() && r.message.find(failOn) != tstring::npos) {
+            throw std::runtime_error("sink failed");
+        }
+        records.push_back(r);
+    }
     std::vector<LogRecord> records;
+    tstring failOn;
 };
 
 // Installs a sink for one test and puts the previous one back.
@@ -87,6 +95,23 @@ TEST_F(LogTest, EntryExitTraceRecordsExitWithLineZero) {
     EXPECT_EQ(recorder.records[1].functionName, L"ns::foo");
 }
 
+// Regression: these destructors swallowed what they caught without a record.
+TEST_F(LogTest, DestructorsLogWhatTheyCatch) {
+    recorder.failOn = L"Exiting ";
+    { EntryExitTrace trace(Logger::instance(), LOG_TRACE, L"Foo.cpp", 1, L"f", L"f"); }
+    recorder.failOn = L"::~Jvm()";
+    { Jvm jvm; }
+    std::vector<tstring> errors;
+    for (const LogRecord& r : recorder.records) {
+        if (r.levelText == L"ERROR") {
+            errors.push_back(r.functionName + L": " + r.message);
+        }
+    }
+    EXPECT_EQ(errors, (std::vector<tstring>{
+        L"EntryExitTrace::~EntryExitTrace: Exception with message 'sink failed' caught",
+        L"Jvm::~Jvm: Exception with message 'sink failed' caught"}));
+}
+
 TEST_F(LogTest, TeeSkipsANullTarget) {
     RecordingAppender second;
     TeeLogAppender tee(nullptr, &second);
@@ -118,7 +143,7 @@ TEST_F(LogTest, NullAppenderIsReplacedByTheDefault) {
 
 TEST_F(LogTest, CatchSitesLogTheCaughtTextAtTheirOwnLocation) {
     try {
-        TARN_THROW("inner", 10);
+        TARN_THROW("inner Caf\xC3\xA9", 10);
     } catch (const std::runtime_error& e) {
         logCaughtError(SourceLocation{"a/b\\Catch.cpp", "void X::y()", 20}, e);
     }
@@ -130,7 +155,7 @@ TEST_F(LogTest, CatchSitesLogTheCaughtTextAtTheirOwnLocation) {
     EXPECT_EQ(r.sourceLine, 20);
     EXPECT_EQ(r.functionName, L"X::y");
     EXPECT_EQ(r.message, L"Exception with message 'LogTest.cpp(10) at {anonymous}::"
-              L"LogTest_CatchSitesLogTheCaughtTextAtTheirOwnLocation_Test::TestBody(): inner' caught");
+              L"LogTest_CatchSitesLogTheCaughtTextAtTheirOwnLocation_Test::TestBody(): inner Caf\u00E9' caught");
     EXPECT_EQ(recorder.records[1].message, L"Unknown exception caught");
 }
 

@@ -1,6 +1,7 @@
 // The runtime's argument list, the launch data block and the runtime call.
 #include "JvmLauncher.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +29,7 @@ Jvm::Jvm() {
 Jvm::~Jvm() {
     try {
         LOG_TRACE("Jvm(" << static_cast<const void*>(this) << ")::~Jvm()", 48);
-    } catch (...) {
-        // Tracing must not turn a destruction into a termination.
-    }
+    } TARN_CATCH_ALL()
 }
 
 namespace {
@@ -69,6 +68,7 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfg) {
         }
     }
     addArgument(L"-Dloftwick.app-path=" + SysInfo::getProcessModulePath());
+    runtimeOptionsEnd = args.size();
     if (const auto* p = findProperty(cfg, CfgFile::application, CfgFile::mainmodule)) {
         addArgument(L"-m");
         addArgument(CfgFile::lastValueOf(*p));
@@ -89,8 +89,9 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfg) {
 }
 
 bool Jvm::hasSplashArgument() const {
-    for (const tstring& arg : args) {
-        if (tstrings::hasPrefix(arg, L"-splash:")) {
+    const size_t end = std::min(runtimeOptionsEnd, args.size());
+    for (size_t i = 0; i < end; ++i) {
+        if (tstrings::hasPrefix(args[i], L"-splash:")) {
             return true;
         }
     }
@@ -164,8 +165,12 @@ void closeHandle(JvmlLauncherHandle h) {
     } TARN_CATCH_ALL(310)
 }
 
+// Outside callers may hand in a null handle: a failure value, not a crash.
 int getJvmlLauncherDataSize(JvmlLauncherHandle h) {
     try {
+        if (!h) {
+            return -1;
+        }
         return static_cast<const JliLaunchData*>(h)->initJvmlLauncherData(nullptr);
     } TARN_CATCH_ALL(320)
     return -1;
@@ -176,6 +181,9 @@ int getJvmlLauncherDataSize(JvmlLauncherHandle h) {
 JvmlLauncherData* initJvmlLauncherData(JvmlLauncherHandle h, void* ptr, int bufferSize) {
     try {
         const JliLaunchData* data = static_cast<const JliLaunchData*>(h);
+        if (!data) {
+            return nullptr;
+        }
         const int needed = data->initJvmlLauncherData(nullptr);
         if (!ptr || bufferSize != needed) {
             return nullptr;

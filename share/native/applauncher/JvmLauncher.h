@@ -29,6 +29,8 @@ public:
     const tstring& getPath() const { return path; }
     const tstring_array& getArgs() const { return args; }
 
+    // Only runtime options ask for a splash screen: once initFromConfigFile
+    // has placed the main entry, what follows belongs to the application.
     bool hasSplashArgument() const;
 
     // A new launch data object (UTF-8 library path, ANSI arguments), owned
@@ -41,6 +43,7 @@ public:
 private:
     tstring path;
     tstring_array args;
+    size_t runtimeOptionsEnd = static_cast<size_t>(-1);
 };
 
 extern "C" {

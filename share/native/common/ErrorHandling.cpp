@@ -134,14 +134,27 @@ std::string crtErrorText() {
     return tstrings::encodeUtf8(buffer);
 }
 
+// Catch sites run in destructors and sinks: a failure to log is the one
+// failure nobody can be told of, so it ends here.
 void logErrorAt(const SourceLocation& loc, const tstring& msg) {
-    Logger::instance().log(LOG_ERROR, loc, msg);
+    try {
+        Logger::instance().log(LOG_ERROR, loc, msg);
+    } catch (...) {
+    }
 }
 
 void logCaughtError(const SourceLocation& loc, const std::runtime_error& e) {
-    // Byte-wise widening on purpose: the text is shown as it was thrown.
-    logErrorAt(loc, (tstrings::TextBuilder() << "Exception with message '"
-                     << e.what() << "' caught").wide());
+    // Messages are UTF-8, so the record shows what the error box shows; a
+    // text from elsewhere that is not UTF-8 still appears byte by byte.
+    try {
+        const std::string what = e.what();
+        tstring text = tstrings::decodeUtf8(what);
+        if (text.empty() && !what.empty()) {
+            text = (tstrings::TextBuilder() << what.c_str()).wide();
+        }
+        logErrorAt(loc, L"Exception with message '" + text + L"' caught");
+    } catch (...) {
+    }
 }
 
 void logUnknownError(const SourceLocation& loc) {

@@ -128,9 +128,7 @@ EntryExitTrace::~EntryExitTrace() {
         logger->log(level, sourceFile.c_str(), 0, functionName.c_str(),
                     (tstrings::TextBuilder() << "Exiting " << scopeName << " (entered at "
                      << FileUtils::basename(sourceFile) << ":" << sourceLine << ")").wide());
-    } catch (...) {
-        // A destructor must not throw, and logging the failure would recurse.
-    }
+    } TARN_CATCH_ALL()
 }
 
 EntryExitTrace makeEntryExitTrace(const SourceLocation& loc) {

@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include "tstrings.h"
+
 class LogAppender;
 
 namespace app {
@@ -14,8 +16,11 @@ typedef void (*LaunchFunction)();
 // Exit code 0 when the function returns, 1 when it throws. Never throws.
 int launch(const std::nothrow_t&, LaunchFunction func, LogAppender* lastErrorLogAppender);
 
+// Shows the error text to the user; the default is a message box.
+typedef void (*ErrorBox)(const tstring& text, const tstring& caption);
+
 // The GUI front: console when tracing, error box on failure. Never throws.
-int wlaunch(const std::nothrow_t&, LaunchFunction func);
+int wlaunch(const std::nothrow_t&, LaunchFunction func, ErrorBox errorBox = nullptr);
 
 bool isDebugRequested();
 

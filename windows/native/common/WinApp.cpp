@@ -13,15 +13,32 @@
 
 namespace {
 
+void showMessageBox(const tstring& text, const tstring& caption) {
+    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
 class LastErrorGuiLogAppender : public LogAppender {
 public:
+    explicit LastErrorGuiLogAppender(app::ErrorBox errorBox) : errorBox(errorBox) {}
+
     void append(const LogRecord&) override {
+        // Its own failure is logged through the chain that holds this sink:
+        // that record must not come back here, or it recurses without end.
+        if (busy) {
+            return;
+        }
+        busy = true;
         try {
             const tstring text = tstrings::decodeUtf8(app::lastErrorMessage());
             const tstring caption = FileUtils::basename(SysInfo::getProcessModulePath());
-            MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+            errorBox(text, caption);
         } TARN_CATCH_ALL()
+        busy = false;
     }
+
+private:
+    app::ErrorBox errorBox;
+    bool busy = false;
 };
 
 // A GUI process has no console; tracing attaches the parent's or opens one.
@@ -80,7 +97,7 @@ private:
 
 namespace app {
 
-int wlaunch(const std::nothrow_t&, LaunchFunction func) {
+int wlaunch(const std::nothrow_t&, LaunchFunction func, ErrorBox errorBox) {
     std::unique_ptr<Console> console;
     try {
         if (isDebugRequested()) {
@@ -88,7 +105,7 @@ int wlaunch(const std::nothrow_t&, LaunchFunction func) {
         }
     } TARN_CATCH_ALL()
 
-    LastErrorGuiLogAppender guiAppender;
+    LastErrorGuiLogAppender guiAppender(errorBox ? errorBox : showMessageBox);
     TeeLogAppender tee(&lastErrorLogAppender(), &guiAppender);
     const int result = launch(std::nothrow, func, &tee);
     console.reset();
