@@ -76,11 +76,27 @@ TEST_F(CfgFileTest, LineRules) {
     EXPECT_TRUE(cfg.sectionProperties(SectionKey(L"Other")).empty());
 }
 
+// Keys of dropped lines, as the parser split them.
+class DroppedKeys : public CfgFileObserver {
+public:
+    void lineDropped(int, const std::string&, Reason, const tstring& name) override {
+        keys.push_back(name);
+    }
+    void sectionReplaced(int, const tstring&) override {}
+    tstring_array keys;
+};
+
 TEST_F(CfgFileTest, EscapedSeparatorKeepsSearching) {
     const CfgFile cfg = load("[ArgOptions]\narguments\\=x=v\narguments=k\\=v=w\n");
     EXPECT_EQ(values(cfg, CfgFile::argOptions, CfgFile::arguments), tstring_array{L"k\\=v=w"});
     const CfgFile cfg2 = load("[ArgOptions]\narguments=\\=\n");
     EXPECT_EQ(values(cfg2, CfgFile::argOptions, CfgFile::arguments), tstring_array{L"\\="});
+
+    // Only the split key shows whether an escaped '=' was passed over.
+    writeFile(path(), "[ArgOptions]\narguments\\=x=v\na\\=b\\=c=d\na\\\\=b\n=arguments\nk=\\=\n");
+    DroppedKeys dropped;
+    CfgFile::load(path(), &dropped);
+    EXPECT_EQ(dropped.keys, (tstring_array{L"arguments\\=x", L"a\\=b\\=c", L"a\\\\=b", L"", L"k"}));
 }
 
 TEST_F(CfgFileTest, RepeatedSectionsFollowTheCommitRule) {

@@ -174,16 +174,22 @@ TEST_F(HostileEnvironmentTest, ArgumentsArriveUnchangedOnBothRoads) {
 // longer fits is a clear error, not a silent cut or a loop.
 TEST_F(HostileEnvironmentTest, PathThatCannotTakeTheAppDirectory) {
     const AppImage image = simpleImage(dir / L"img");
-    // One character short of room for ";" and the app directory.
-    const tstring longPath = L"C:\\x;" + tstring(32762 - image.appDir().size(), L'p');
     const tstring record = dir / L"record.txt";
-    const ProcessResult r = runProcess(image.exe(), L"", {{L"PATH", longPath.c_str()},
-                                       {L"STANDIN_RECORD", record.c_str()}},
-                                       tstring(), hardTimeoutMs);
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 1u);
-    EXPECT_EQ(crlfFree(r.stdErr), "Failed to add \"" + utf8(image.appDir())
-              + "\" to PATH: the value would exceed 32767 characters\n");
+    // Exactly room for ";" and the app directory, then one character less.
+    for (size_t length : {32767 - 1 - image.appDir().size(), 32768 - 1 - image.appDir().size()}) {
+        const tstring longPath = L"C:\\x;" + tstring(length - 5, L'p');
+        const ProcessResult r = runProcess(image.exe(), L"", {{L"PATH", longPath.c_str()},
+                                           {L"STANDIN_RECORD", record.c_str()}},
+                                           tstring(), hardTimeoutMs);
+        EXPECT_FALSE(r.timedOut);
+        if (longPath.size() + 1 + image.appDir().size() == 32767) {
+            EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 1u);
+        EXPECT_EQ(crlfFree(r.stdErr), "Failed to add \"" + utf8(image.appDir())
+                  + "\" to PATH: the value would exceed 32767 characters\n");
+    }
 }
 
 TEST_F(HostileEnvironmentTest, OtherCurrentDirectories) {

@@ -35,9 +35,9 @@ TEST_F(JvmLauncherTest, ArgumentOrderWithEveryProperty) {
         "[ArgOptions]\narguments=a1\narguments=a2\n"
         "[JavaOptions]\njava-options=-Xmx1g\njava-options=-Dx=y\n"
         "[Application]\n"
-        "app.mainjar=first.jar\napp.mainjar=main.jar\napp.mainclass=pkg.Main\n"
-        "app.mainmodule=mod/pkg.Main\napp.classpath=a.jar\napp.classpath=b.jar\n"
-        "app.modulepath=m1\napp.modulepath=m2\napp.splash=" + splash + "\n"
+        "app.mainjar=first.jar\napp.mainjar=main.jar\napp.mainclass=Old\napp.mainclass=pkg.Main\n"
+        "app.mainmodule=old/Old\napp.mainmodule=mod/pkg.Main\napp.classpath=a.jar\napp.classpath=b.jar\n"
+        "app.modulepath=m1\napp.modulepath=m2\napp.splash=missing.png\napp.splash=" + splash + "\n"
         "app.runtime=ignored\napp.version=1\napp.memory=2\n"
         "[AppCDSJavaOptions]\njava-options=-Xshare:off\n");
     const tstring_array expected = {
@@ -112,6 +112,18 @@ TEST_F(JvmLauncherTest, BlockLayout) {
     EXPECT_EQ(slots[1], base + 63);
     EXPECT_STREQ(slots[1], "");
     EXPECT_EQ(slots[2], nullptr);
+
+    // The library path is UTF-8, the arguments are in the ANSI code page (1252).
+    Jvm accented;
+    accented.setPath(L"\u00E9");
+    accented.addArgument(L"\u00E9");
+    const std::unique_ptr<JvmlLauncherData, FreeBlock> encoded(
+            jvmLauncherMakeData(api, accented.makeLaunchData()));
+    ASSERT_TRUE(encoded);
+    EXPECT_STREQ(encoded->jliLibPath, "\xC3\xA9");
+    const char* arg0 = nullptr;
+    std::memcpy(&arg0, encoded->jliLaunchArgv, sizeof(arg0));
+    EXPECT_STREQ(arg0, "\xE9");
 
     Jvm empty;
     empty.setPath(L"p");

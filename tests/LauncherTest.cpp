@@ -148,6 +148,11 @@ TEST_F(LauncherTest, RuntimeFailureOnBothRoads) {
     r = run(L"", false, {{L"STANDIN_EXIT", L"3"}});
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.stdErr, "Failed to launch JVM\nChild process exited with code 1\n");
+
+    // A child ended by an access violation: its code prints unsigned.
+    r = run(L"", false, {{L"STANDIN_EXIT_PROCESS", L"0xC0000005"}});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(r.stdErr, "Child process exited with code 3221225477\n");
 }
 
 TEST_F(LauncherTest, LauncherLibraryWithoutEntry) {

@@ -15,8 +15,11 @@ TEST(SysInfoTest, EnvironmentVariables) {
     EXPECT_EQ(SysInfo::getEnvVariable(std::nothrow, L"LOFTWICK_T_LONG", L"d"),
               L"0123456789abcdef");
 
+    // The first read has room for 9 characters and the NUL.
     const ScopedEnv nine(L"LOFTWICK_T_NINE", L"123456789");
     EXPECT_EQ(SysInfo::getEnvVariable(L"LOFTWICK_T_NINE"), L"123456789");
+    const ScopedEnv ten(L"LOFTWICK_T_TEN", L"1234567890");
+    EXPECT_EQ(SysInfo::getEnvVariable(L"LOFTWICK_T_TEN"), L"1234567890");
 
     const ScopedEnv empty(L"LOFTWICK_T_EMPTY", L"");
     EXPECT_EQ(SysInfo::getEnvVariable(L"LOFTWICK_T_EMPTY"), L"");

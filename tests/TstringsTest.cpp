@@ -23,8 +23,10 @@ TEST(TstringsTest, Utf8ConversionsRoundTripAndRejectInvalidInput) {
 }
 
 TEST(TstringsTest, AnsiEncodingReplacesWhatTheCodePageLacks) {
+    // The tests run under code page 1252.
     EXPECT_EQ(tstrings::encodeAnsi(L"plain ASCII"), "plain ASCII");
-    EXPECT_FALSE(tstrings::encodeAnsi(L"\x4E2D").empty());
+    EXPECT_EQ(tstrings::encodeAnsi(L"caf\u00E9 \u20AC"), "caf\xE9 \x80");
+    EXPECT_EQ(tstrings::encodeAnsi(L"\x4E2D"), "?");
 }
 
 TEST(TstringsTest, TextBuilderInsertions) {
@@ -55,8 +57,11 @@ TEST(TstringsTest, FormatPrintf) {
 
     const tstring longText(1000, L'x');
     EXPECT_EQ(tstrings::formatPrintf(L"[%s]", longText.c_str()), L"[" + longText + L"]");
-    const tstring exact(255, L'y');
-    EXPECT_EQ(tstrings::formatPrintf(L"%s", exact.c_str()), exact);
+    // The buffer grows in steps of 256 code units, one of them the NUL.
+    for (size_t length : {255, 256, 511, 512}) {
+        const tstring text(length, L'y');
+        EXPECT_EQ(tstrings::formatPrintf(L"%s", text.c_str()), text) << length;
+    }
 
     EXPECT_THROW(tstrings::formatPrintf(nullptr), std::invalid_argument);
 }

@@ -1,7 +1,9 @@
 // A stand-in for the runtime's jli.dll: records what JLI_Launch received.
 //
 // STANDIN_RECORD names the file to append the record to (UTF-8 text, the
-// arguments as the raw bytes received); STANDIN_EXIT is the value returned.
+// arguments as the raw bytes received); STANDIN_EXIT is the value returned;
+// STANDIN_EXIT_PROCESS ends the process with that code instead, as an
+// application's own exit (or a crash) ends a real runtime.
 // Built with STANDIN_PRINT it prints the command line instead, for the demo.
 #include "WinSysHeaders.h"
 
@@ -40,6 +42,11 @@ std::wstring env(const wchar_t* name) {
 }
 
 int exitValue() {
+    const std::wstring end = env(L"STANDIN_EXIT_PROCESS");
+    if (!end.empty()) {
+        std::fflush(nullptr);
+        ExitProcess(static_cast<UINT>(std::wcstoul(end.c_str(), nullptr, 0)));
+    }
     const std::wstring v = env(L"STANDIN_EXIT");
     return v.empty() ? 0 : _wtoi(v.c_str());
 }
