@@ -205,6 +205,23 @@ TEST_F(HostileEnvironmentTest, OtherCurrentDirectories) {
     }
 }
 
+// AddDllDirectory refuses a relative directory: a relative runtime loads
+// through the PATH fallback, and PATH is as before once the libraries are in.
+TEST_F(HostileEnvironmentTest, RelativeRuntimeLoadsThroughThePathFallback) {
+    AppImage image(dir / L"img", L"App");
+    writeFile(image.root() + L"\\s.png", "png");
+    image.cfg("[Application]\napp.runtime=rt\napp.splash=s.png\napp.mainclass=M\n")
+         .withRuntimeAt(image.root() + L"\\rt");
+    const Launch l = launch(image, L"", true, image.root());
+    EXPECT_EQ(l.result.exitCode, 0u) << l.result.stdErr;
+    const std::string bin = utf8(image.root() + L"\\rt\\bin\\");
+    EXPECT_NE(l.record.find("loaded=" + bin + "server\\jvm.dll\n"), std::string::npos) << l.record;
+    EXPECT_NE(l.record.find("loaded=" + bin + "splashscreen.dll\n"), std::string::npos) << l.record;
+    const std::string path = parseRecord(l.record)["PATH"];
+    EXPECT_EQ(path.rfind(utf8(image.appDir()) + ";", 0), 0u) << path;
+    EXPECT_EQ(path.find("rt\\bin"), std::string::npos) << path;
+}
+
 TEST_F(HostileEnvironmentTest, TwentyLaunchesAtOnce) {
     const AppImage image = simpleImage(dir / L"img");
     std::vector<Launch> launches(20);
