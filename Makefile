@@ -1,5 +1,6 @@
 # Front door: `make demo`, `make test`. Everything else is CMake + Ninja.
 BUILD_DIR := build
+HOST_DIR := $(BUILD_DIR)/host
 PRESET := mingw
 
 .PHONY: all build deps configure test demo bench clean
@@ -12,13 +13,19 @@ deps:
 $(BUILD_DIR)/build.ninja: | deps
 	cmake --preset $(PRESET)
 
-configure: deps $(BUILD_DIR)/build.ninja
+# The build machine's own loftwick-pack stamps the launchers built above.
+$(HOST_DIR)/build.ninja: | deps
+	cmake --preset host
+
+configure: deps $(BUILD_DIR)/build.ninja $(HOST_DIR)/build.ninja
 
 build: configure
 	cmake --build $(BUILD_DIR)
+	cmake --build $(HOST_DIR)
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure
+	ctest --test-dir $(HOST_DIR) --output-on-failure
 	./scripts/gui-tests.sh $(BUILD_DIR)
 
 demo: build

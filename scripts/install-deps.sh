@@ -4,6 +4,7 @@
 set -eu
 
 PACKAGES="
+  g++
   g++-mingw-w64-x86-64-posix
   binutils-mingw-w64-x86-64
   cmake
@@ -13,6 +14,8 @@ PACKAGES="
   wine64
   googletest
   python3-pefile
+  osslsigncode
+  openssl
   tmux
   xvfb
   xdotool

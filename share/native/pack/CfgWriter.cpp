@@ -1,0 +1,87 @@
+// One property a line, "key=value": the launcher splits at the first '='
+// not preceded by a backslash, and no key has one, so a value is taken whole,
+// '=' and blanks included. Only a line break (or a NUL, which no Windows
+// argument holds) cannot be carried; invalid UTF-8 would drop the line.
+#include "CfgWriter.h"
+
+#include "PackError.h"
+#include "Utf16.h"
+
+namespace {
+
+std::string checked(const std::string& what, const std::string& value) {
+    if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+        throw PackError(what + " \"" + value + "\" holds a line break or NUL, which the "
+                        "launcher configuration cannot carry");
+    }
+    utf8ToUtf16(value, what + " \"" + value + "\"");
+    return value;
+}
+
+bool isAbsoluteOrMacro(const std::string& path) {
+    return (!path.empty() && (path[0] == '$' || path[0] == '\\' || path[0] == '/'))
+            || (path.size() >= 2 && path[1] == ':');
+}
+
+std::string inAppDir(const std::string& what, const std::string& path) {
+    std::string windows = checked(what, path);
+    for (char& c : windows) {
+        c = c == '/' ? '\\' : c;
+    }
+    return isAbsoluteOrMacro(path) ? windows : "$APPDIR\\" + windows;
+}
+
+std::string listEntry(const std::string& what, const std::string& path) {
+    if (path.find(';') != std::string::npos) {
+        throw PackError(what + " \"" + path + "\" holds ';', which separates the entries");
+    }
+    return inAppDir(what, path);
+}
+
+void line(std::string& out, const char* key, const std::string& value) {
+    out += key;
+    out += '=';
+    out += value;
+    out += '\n';
+}
+
+} // namespace
+
+std::string cfgText(const LaunchSettings& s) {
+    std::string out = "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg\n"
+                      "[Application]\n";
+    if (!s.version.empty()) {
+        line(out, "app.version", checked("the version", s.version));
+    }
+    for (const std::string& entry : s.modulePath) {
+        line(out, "app.modulepath", listEntry("the module path entry", entry));
+    }
+    for (const std::string& entry : s.classPath) {
+        line(out, "app.classpath", listEntry("the class path entry", entry));
+    }
+    if (!s.mainModule.empty()) {
+        line(out, "app.mainmodule", checked("the main module", s.mainModule));
+    }
+    if (!s.mainClass.empty()) {
+        line(out, "app.mainclass", checked("the main class", s.mainClass));
+    }
+    if (!s.mainJar.empty()) {
+        line(out, "app.mainjar", inAppDir("the main JAR", s.mainJar));
+    }
+    if (!s.splash.empty()) {
+        line(out, "app.splash", inAppDir("the splash image", s.splash));
+    }
+    if (!s.javaOptions.empty()) {
+        out += "[JavaOptions]\n";
+        for (const std::string& option : s.javaOptions) {
+            line(out, "java-options", checked("the Java option", option));
+        }
+    }
+    if (!s.arguments.empty()) {
+        out += "[ArgOptions]\n";
+        for (const std::string& argument : s.arguments) {
+            line(out, "arguments", checked("the argument", argument));
+        }
+    }
+    return out;
+}

@@ -1,0 +1,27 @@
+// The launcher configuration of a packed image, written so that the launcher
+// reads back exactly the values given.
+#ifndef CFGWRITER_H
+#define CFGWRITER_H
+
+#include <string>
+#include <vector>
+
+// All text UTF-8. Paths are inside the application directory ('/' or '\'),
+// unless they start with '$' (a directory macro) or are absolute.
+struct LaunchSettings {
+    std::string version;
+    std::string mainJar;
+    std::string mainClass;
+    std::vector<std::string> classPath;
+    std::string mainModule;
+    std::vector<std::string> modulePath;
+    std::string splash;
+    std::vector<std::string> javaOptions;
+    std::vector<std::string> arguments;
+};
+
+// Throws PackError for a value the file cannot carry: a line break, a NUL,
+// text that is not UTF-8, a ';' inside one path list entry.
+std::string cfgText(const LaunchSettings& settings);
+
+#endif // CFGWRITER_H

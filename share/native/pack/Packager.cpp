@@ -1,0 +1,188 @@
+// Packing an image with standard C++ only, so the same code runs on any
+// build machine and as a Windows program.
+#include "Packager.h"
+
+#include <chrono>
+#include <fstream>
+#include <system_error>
+
+#include "PackError.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shown(const fs::path& path) {
+    return "\"" + path.u8string() + "\"";
+}
+
+// Windows refuses these names and characters in file names.
+void checkName(const std::string& name) {
+    static const char* const reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3",
+        "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4",
+        "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    std::string upper;
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::string("<>:\"/\\|?*").find(c) != std::string::npos) {
+            throw PackError("the name \"" + name + "\" holds a character Windows refuses in file names");
+        }
+        upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (name.empty() || name.back() == '.' || name.back() == ' ') {
+        throw PackError("the name \"" + name + "\" is not a valid Windows file name");
+    }
+    for (const char* r : reserved) {
+        if (upper == r || upper.rfind(std::string(r) + ".", 0) == 0) {
+            throw PackError("the name \"" + name + "\" is reserved by Windows");
+        }
+    }
+}
+
+void requireDirectory(const fs::path& path, const std::string& what) {
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) {
+        throw PackError(what + " " + shown(path) + " is not a directory");
+    }
+}
+
+void copyTree(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::copy(from, to, fs::copy_options::recursive, ec);
+    if (ec) {
+        throw PackError("cannot copy " + shown(from) + " to " + shown(to) + ": " + ec.message());
+    }
+}
+
+// Removes the directory being built unless the image was moved into place.
+class PartialImage {
+public:
+    explicit PartialImage(const fs::path& output) {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path = output.parent_path() / ("." + output.filename().u8string() + ".partial-"
+                                       + std::to_string(stamp));
+        std::error_code ec;
+        fs::create_directories(path, ec);
+        if (ec) {
+            throw PackError("cannot create " + shown(path) + ": " + ec.message());
+        }
+    }
+    ~PartialImage() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+    PartialImage(const PartialImage&) = delete;
+    PartialImage& operator=(const PartialImage&) = delete;
+
+    fs::path path;
+};
+
+void stampLauncher(const PackRequest& r, const char* launcher, const std::string& fileName,
+                   const fs::path& image) {
+    Branding branding = r.branding;
+    branding.name = r.name;
+    branding.fileName = fileName;
+    if (!r.icon.empty()) {
+        branding.icon = readBinaryFile(r.icon);
+        branding.iconWhat = r.icon.u8string();
+    }
+    const fs::path from = r.launchers / launcher;
+    writeBinaryFile(image / fs::u8path(fileName),
+                    stampExecutable(readBinaryFile(from), from.u8string(), branding));
+}
+
+void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) {
+    std::error_code ec;
+    const bool exists = fs::exists(fs::symlink_status(output, ec));
+    if (exists && !replace) {
+        throw PackError(shown(output) + " exists; --replace replaces it");
+    }
+    fs::path old;
+    if (exists) {
+        old = built.parent_path() / (built.filename().u8string() + ".old");
+        fs::rename(output, old, ec);
+        if (ec) {
+            throw PackError("cannot move " + shown(output) + " aside: " + ec.message());
+        }
+    }
+    fs::rename(built, output, ec);
+    if (ec) {
+        if (!old.empty()) {
+            fs::rename(old, output, ec);
+        }
+        throw PackError("cannot move the image to " + shown(output) + ": " + ec.message());
+    }
+    if (!old.empty()) {
+        fs::remove_all(old, ec);
+    }
+}
+
+} // namespace
+
+const char* guiLauncherName() { return "loftwick-launcher.exe"; }
+const char* consoleLauncherName() { return "loftwick-launcher-console.exe"; }
+
+Bytes readBinaryFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw PackError("cannot read " + shown(path));
+    }
+    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        throw PackError("cannot read " + shown(path));
+    }
+    return bytes;
+}
+
+void writeBinaryFile(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        throw PackError("cannot write " + shown(path));
+    }
+}
+
+void pack(const PackRequest& r) {
+    checkName(r.name);
+    requireDirectory(r.input, "the application directory");
+    requireDirectory(r.runtime, "the Java runtime");
+    std::error_code ec;
+    if (!fs::is_regular_file(r.runtime / "bin" / "jli.dll", ec)) {
+        throw PackError("the Java runtime " + shown(r.runtime)
+                        + " has no bin\\jli.dll: it is not a runtime image for Windows");
+    }
+    const fs::path cfgName = fs::u8path(r.name + ".cfg");
+    if (fs::exists(r.input / cfgName, ec)) {
+        throw PackError("the application directory already holds " + cfgName.u8string()
+                        + ", which the image's configuration would replace");
+    }
+    LaunchSettings launch = r.launch;
+    if (!launch.mainJar.empty() && !fs::is_regular_file(r.input / fs::u8path(launch.mainJar), ec)) {
+        throw PackError("the main JAR " + shown(r.input / fs::u8path(launch.mainJar)) + " does not exist");
+    }
+    if (!r.splash.empty()) {
+        launch.splash = r.splash.filename().u8string();
+        if (fs::exists(r.input / r.splash.filename(), ec)) {
+            throw PackError("the application directory already holds a file named "
+                            + launch.splash + ", the name of the splash image");
+        }
+    }
+    const std::string cfg = cfgText(launch);
+    fs::create_directories(fs::absolute(r.output).parent_path(), ec);
+
+    const PartialImage image(fs::absolute(r.output));
+    copyTree(r.input, image.path / "app");
+    if (!r.splash.empty()) {
+        copyTree(r.splash, image.path / "app" / r.splash.filename());
+    }
+    writeBinaryFile(image.path / "app" / cfgName, Bytes(cfg.begin(), cfg.end()));
+    copyTree(r.runtime, image.path / "runtime");
+    if (r.kind != PackRequest::Console) {
+        stampLauncher(r, guiLauncherName(), r.name + ".exe", image.path);
+    }
+    if (r.kind != PackRequest::Gui) {
+        stampLauncher(r, consoleLauncherName(),
+                      r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image.path);
+    }
+    moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
+}

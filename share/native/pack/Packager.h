@@ -1,0 +1,39 @@
+// Lays out an application image: the stamped launcher(s), app\ with the
+// application files and the configuration, runtime\ with the Java runtime.
+#ifndef PACKAGER_H
+#define PACKAGER_H
+
+#include <filesystem>
+#include <string>
+
+#include "CfgWriter.h"
+#include "Stamp.h"
+
+struct PackRequest {
+    enum Kind { Gui, Console, Both };
+
+    std::string name;                    // UTF-8; names <name>.exe and app\<name>.cfg
+    std::filesystem::path input;         // copied into app\ .
+    std::filesystem::path runtime;       // copied into runtime\ .
+    std::filesystem::path output;        // the image directory
+    std::filesystem::path launchers;     // holds the launcher executables
+    std::filesystem::path splash;        // optional; copied into app\ .
+    std::filesystem::path icon;          // optional .ico
+    LaunchSettings launch;
+    Branding branding;                   // name, fileName and icon are filled in
+    Kind kind = Gui;
+    bool replace = false;
+};
+
+// Builds beside the output and moves the image into place at the end:
+// a failure leaves no half-written image. Throws PackError.
+void pack(const PackRequest& request);
+
+// The file names of the launchers the kind needs, in the launchers directory.
+const char* guiLauncherName();
+const char* consoleLauncherName();
+
+Bytes readBinaryFile(const std::filesystem::path& path);
+void writeBinaryFile(const std::filesystem::path& path, const Bytes& bytes);
+
+#endif // PACKAGER_H

@@ -1,0 +1,10 @@
+// UTF-8 to UTF-16 for resource texts, in standard C++ only.
+#ifndef UTF16_H
+#define UTF16_H
+
+#include <string>
+
+// Throws PackError naming `what` when `text` is not valid UTF-8.
+std::u16string utf8ToUtf16(const std::string& text, const std::string& what);
+
+#endif // UTF16_H
