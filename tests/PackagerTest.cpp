@@ -1,0 +1,161 @@
+// The packaging command on a real file system, natively: the image it lays
+// out, the configuration it writes, and what it refuses.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "CfgWriter.h"
+#include "PackCommand.h"
+#include "PackError.h"
+#include "StampTestSupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using namespace stamp_test;
+
+class PackagerTest : public ::testing::Test {
+protected:
+    PackagerTest()
+        : dir(fs::temp_directory_path()
+              / ("loftwick-pack-test-" + std::string(
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name()))) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "in" / "lib");
+        fs::create_directories(dir / "jre" / "bin");
+        writeBinaryFile(dir / "in" / "main.jar", Bytes{'j'});
+        writeBinaryFile(dir / "in" / "lib" / "util.jar", Bytes{'u'});
+        writeBinaryFile(dir / "jre" / "bin" / "jli.dll", Bytes{'d'});
+    }
+    ~PackagerTest() override { fs::remove_all(dir); }
+
+    int run(std::vector<std::string> args) {
+        for (const char* a : {"--input", "in", "--runtime", "jre", "--launchers", LOFTWICK_T_LAUNCHERS}) {
+            args.push_back(a == std::string("in") || a == std::string("jre") ? (dir / a).string() : a);
+        }
+        out.str("");
+        err.str("");
+        return packCommand(args, "/nowhere/loftwick-pack", out, err);
+    }
+
+    std::string file(const fs::path& p) {
+        const Bytes b = readBinaryFile(p);
+        return std::string(b.begin(), b.end());
+    }
+
+    std::vector<std::string> entries() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir;
+    std::ostringstream out, err;
+};
+
+TEST_F(PackagerTest, ImageLayoutAndConfiguration) {
+    const std::string image = (dir / "Img").string();
+    ASSERT_EQ(run({"--name", "My App", "--output", image, "--main-class", "app.Main",
+                   "--class-path", "main.jar", "--class-path", "lib/util.jar",
+                   "--java-option", "-Dx=a b=c", "--java-option", "-Dhome=$APPDIR",
+                   "--argument", "", "--argument", "caf\xC3\xA9 \\=", "--app-version", "2.5"}), 0)
+        << err.str();
+    EXPECT_EQ(file(dir / "Img" / "app" / "My App.cfg"),
+              "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg\n"
+              "[Application]\napp.version=2.5\n"
+              "app.classpath=$APPDIR\\main.jar\napp.classpath=$APPDIR\\lib\\util.jar\n"
+              "app.mainclass=app.Main\n"
+              "[JavaOptions]\njava-options=-Dx=a b=c\njava-options=-Dhome=$APPDIR\n"
+              "[ArgOptions]\narguments=\narguments=caf\xC3\xA9 \\=\n");
+    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "util.jar"), "u");
+    EXPECT_EQ(file(dir / "Img" / "runtime" / "bin" / "jli.dll"), "d");
+    EXPECT_TRUE(fs::is_regular_file(dir / "Img" / "My App.exe"));
+    EXPECT_FALSE(fs::exists(dir / "Img" / "My App.com"));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "in", "jre"}));
+}
+
+TEST_F(PackagerTest, NeverAHalfWrittenImage) {
+    const std::string image = (dir / "Img").string();
+    ASSERT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar"}), 0) << err.str();
+    writeBinaryFile(dir / "Img" / "mine.txt", Bytes{'m'});
+
+    EXPECT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar"}), 1);
+    EXPECT_EQ(err.str(), "loftwick-pack: \"" + image + "\" exists; --replace replaces it\n");
+    EXPECT_TRUE(fs::exists(dir / "Img" / "mine.txt"));
+
+    // A failure late in packing (a launcher that is not an executable)
+    // leaves the old image and nothing beside it.
+    fs::create_directories(dir / "bad");
+    writeBinaryFile(dir / "bad" / "loftwick-launcher.exe", Bytes(10, 'x'));
+    std::vector<std::string> args = {"--name", "A", "--output", image, "--main-jar", "main.jar",
+                                     "--replace", "--launchers", (dir / "bad").string()};
+    out.str("");
+    err.str("");
+    args.insert(args.end(), {"--input", (dir / "in").string(), "--runtime", (dir / "jre").string()});
+    EXPECT_EQ(packCommand(args, "/nowhere/loftwick-pack", out, err), 1);
+    EXPECT_NE(err.str().find("is not a Windows executable"), std::string::npos) << err.str();
+    EXPECT_TRUE(fs::exists(dir / "Img" / "mine.txt"));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "bad", "in", "jre"}));
+
+    EXPECT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar", "--replace"}), 0);
+    EXPECT_FALSE(fs::exists(dir / "Img" / "mine.txt"));
+    EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "bad", "in", "jre"}));
+}
+
+TEST_F(PackagerTest, RefusedInputs) {
+    const std::string image = (dir / "Img").string();
+    struct Row { std::vector<std::string> args; std::string error; };
+    const Row rows[] = {
+        {{"--main-jar", "missing.jar"}, "the main JAR \"" + (dir / "in" / "missing.jar").string() + "\" does not exist"},
+        {{"--main-class", "M", "--argument", "two\nlines"},
+         "the argument \"two\nlines\" holds a line break or NUL, which the launcher configuration cannot carry"},
+        {{"--main-class", "M", "--java-option", "\xFF"}, "the Java option \"\xFF\" is not valid UTF-8"},
+        {{"--main-class", "M", "--class-path", "a;b"}, "the class path entry \"a;b\" holds ';', which separates the entries"},
+        {{"--main-class", "M", "--app-version", "1.2.3.4.5"}, "the version \"1.2.3.4.5\" is not one to four numbers"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"--name", "A", "--output", image};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        EXPECT_EQ(run(args), 1);
+        EXPECT_EQ(err.str(), "loftwick-pack: " + row.error + "\n");
+    }
+    fs::remove(dir / "jre" / "bin" / "jli.dll");
+    EXPECT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar"}), 1);
+    EXPECT_EQ(err.str(), "loftwick-pack: the Java runtime \"" + (dir / "jre").string()
+              + "\" has no bin\\jli.dll: it is not a runtime image for Windows\n");
+    for (const char* name : {"con", "a/b", "trailing.", "Lpt1.txt"}) {
+        EXPECT_EQ(run({"--name", name, "--output", image, "--main-jar", "main.jar"}), 1) << name;
+    }
+    EXPECT_EQ(entries(), (std::vector<std::string>{"in", "jre"}));
+}
+
+TEST_F(PackagerTest, CommandLine) {
+    EXPECT_EQ(packCommand({"--help"}, "p", out, err), 0);
+    EXPECT_NE(out.str().find("Exit codes: 0 the image was made"), std::string::npos);
+    EXPECT_EQ(packCommand({"--version"}, "p", out, err), 0);
+    struct Row { std::vector<std::string> args; std::string error; };
+    const Row rows[] = {
+        {{"--name", "A", "--output", "x", "--main-jar", "m", "--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"--output", "x", "--main-jar", "m"}, "--name is required"},
+        {{"--name", "A", "--output", "x"}, "give exactly one of --main-jar, --main-class and --main-module"},
+        {{"--name", "A", "--output", "x", "--main-jar", "m", "--main-class", "C"},
+         "give exactly one of --main-jar, --main-class and --main-module"},
+        {{"--name", "A", "--output", "x", "--main-jar", "m", "--class-path", "c"}, "--class-path goes with --main-class"},
+        {{"--name", "A", "--name=B", "--output", "x", "--main-jar", "m"}, "--name is given twice"},
+        {{"--name", "A", "--output", "x", "--main-jar", "m", "--kind", "tui"}, "--kind is gui, console or both, not \"tui\""},
+        {{"--name", "A", "--output", "x", "--main-jar", "m", "--replace=yes"}, "--replace takes no value"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(run(row.args), 2);
+        EXPECT_EQ(err.str(), "loftwick-pack: " + row.error + "\n(--help lists the options)\n");
+    }
+    err.str("");
+    EXPECT_EQ(packCommand({"--name", "A", "--main-jar"}, "p", out, err), 2);
+    EXPECT_EQ(err.str(), "loftwick-pack: --main-jar needs a value\n(--help lists the options)\n");
+}
+
+} // namespace
