@@ -14,3 +14,23 @@ target_compile_definitions(loftwick-pack-tests PRIVATE
     LOFTWICK_T_LAUNCHERS="${LOFTWICK_WINDOWS_BUILD}/bin")
 loftwick_warnings(loftwick-pack-tests)
 add_test(NAME pack COMMAND loftwick-pack-tests)
+
+# Checks that need the Windows build as well: a packed image passes the
+# end-to-end suite under Wine, Windows reads its stamps, and pefile,
+# osslsigncode, loftwick-pack.exe and loftwick-inspect agree with it.
+set(packed ${CMAKE_BINARY_DIR}/packed)
+add_test(NAME packed-image
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/pack_checks.py fixture
+                 ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${packed})
+set_tests_properties(packed-image PROPERTIES FIXTURES_SETUP packed)
+string(REPLACE "/" "\\" packed_exe "Z:${packed}/Packed/Packed.exe")
+add_test(NAME end-to-end-packed
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --gtest ${LOFTWICK_WINDOWS_BUILD}/wineprefix
+                 ${LOFTWICK_WINDOWS_BUILD}/bin/loftwick-e2e-tests.exe
+                 --gtest_filter=-LauncherResourcesTest.*)
+set_tests_properties(end-to-end-packed PROPERTIES FIXTURES_REQUIRED packed TIMEOUT 600
+                     ENVIRONMENT "LC_ALL=en_US.UTF-8;LOFTWICK_T_LAUNCHER=${packed_exe}")
+add_test(NAME pack-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/pack_checks.py checks
+                 ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/pack-checks)
+set_tests_properties(pack-checks PROPERTIES TIMEOUT 300)

@@ -141,8 +141,10 @@ tstring binDir() {
     return FileUtils::dirname(SysInfo::getProcessModulePath());
 }
 
+// LOFTWICK_T_LAUNCHER runs the suites with another launcher (a packed one).
 tstring launcherExe() {
-    return FileUtils::joinPath(binDir(), L"loftwick-launcher.exe");
+    const tstring other = SysInfo::getEnvVariable(std::nothrow, L"LOFTWICK_T_LAUNCHER", L"");
+    return other.empty() ? FileUtils::joinPath(binDir(), L"loftwick-launcher.exe") : other;
 }
 
 tstring standInRuntimeDir() {

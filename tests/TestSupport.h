@@ -32,7 +32,7 @@ void copyFile(const tstring& from, const tstring& to);
 
 // Directory holding the test executables, the launcher and the stand-ins.
 tstring binDir();
-tstring launcherExe();
+tstring launcherExe();  // LOFTWICK_T_LAUNCHER when set
 tstring standInRuntimeDir();
 
 // Restores an environment variable (or its absence) when it goes.

@@ -1,0 +1,171 @@
+#!/usr/bin/python3
+"""Checks of packed images that need both builds and tools we did not write.
+
+  pack_checks.py fixture WINDOWS_BUILD PACK OUT   packs OUT/Packed (the image
+                                                  the packed end-to-end run uses)
+  pack_checks.py checks WINDOWS_BUILD PACK WORK   pefile, Authenticode with
+      osslsigncode, byte-identical images from loftwick-pack and
+      loftwick-pack.exe, and loftwick-inspect reading back every value.
+"""
+import filecmp
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+import pefile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import check_executables  # noqa: E402
+import make_icon  # noqa: E402
+
+WINE_RUN = os.path.join(HERE, "..", "scripts", "wine-run.sh")
+
+JAVA_OPTIONS = ["-Dx=a b=c", "-Dq=\"quoted\"", "-Dempty=", "-Dcaf\u00e9=\u00fcml", "--add-opens=a/b=c"]
+ARGUMENTS = ["", "two words", "a=b", "\\\\server\\share\\", "tab\there", "semi;colon", "$HOME"]
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine(build, *args):
+    return subprocess.run([WINE_RUN, os.path.join(build, "wineprefix"), *args],
+                          capture_output=True)
+
+
+def make_inputs(work, build):
+    inputs = os.path.join(work, "input")
+    os.makedirs(os.path.join(inputs, "lib"), exist_ok=True)
+    for name in ("hello.jar", os.path.join("lib", "util.jar")):
+        with open(os.path.join(inputs, name), "w") as f:
+            f.write("not a real jar\n")
+    icon = os.path.join(work, "app.ico")
+    images = [(16, make_icon.bitmap(16, (200, 0, 0))), (32, make_icon.bitmap(32, (0, 200, 0))),
+              (48, make_icon.bitmap(48, (0, 0, 200))), (256, make_icon.png(256, (200, 200, 0)))]
+    with open(icon, "wb") as f:
+        f.write(make_icon.icon(images))
+    return inputs, icon, os.path.join(build, "bin", "standin")
+
+
+def pack_args(name, inputs, runtime, icon, output):
+    args = ["--name", name, "--input", inputs, "--runtime", runtime, "--output", output,
+            "--main-class", "hello.Main", "--class-path", "hello.jar", "--class-path", "lib/util.jar",
+            "--icon", icon, "--app-version", "3.2.1", "--vendor", "Acme",
+            "--description", "Packed \u00c9dition", "--replace"]
+    for option in JAVA_OPTIONS:
+        args += ["--java-option", option]
+    for argument in ARGUMENTS:
+        args += ["--argument=" + argument]
+    return args
+
+
+def fixture(build, pack, out):
+    inputs, icon, runtime = make_inputs(out, build)
+    subprocess.run([pack, *pack_args("Packed", inputs, runtime, icon, os.path.join(out, "Packed"))],
+                   check=True)
+
+
+class Checks:
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def check(self, name, ok, detail=""):
+        print("%s: %s" % ("PASS" if ok else "FAIL", name))
+        if not ok and detail:
+            print(detail)
+        self.passed += bool(ok)
+        self.failed += not ok
+
+
+def version_strings(path):
+    pe = pefile.PE(path)
+    table = pe.FileInfo[0][0].StringTable[0]
+    return {k.decode(): v.decode() for k, v in table.entries.items()}
+
+
+def run_checks(build, pack, work):
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    inputs, icon, runtime = make_inputs(work, build)
+    c = Checks()
+
+    native = os.path.join(work, "native", "Packed")
+    r = subprocess.run([pack, *pack_args("Packed", inputs, runtime, icon, native)], capture_output=True)
+    c.check("loftwick-pack packs an image", r.returncode == 0, r.stderr.decode())
+    exe = os.path.join(native, "Packed.exe")
+
+    problems = check_executables.check(exe, "gui", "jvmLauncherGetAPI")
+    c.check("pefile: manifest, version information, imports, subsystem, export", not problems,
+            "\n".join(problems))
+    strings = version_strings(exe)
+    expected = {"FileDescription": "Packed \u00c9dition", "CompanyName": "Acme", "ProductName": "Packed",
+                "FileVersion": "3.2.1", "ProductVersion": "3.2.1", "InternalName": "Packed",
+                "OriginalFilename": "Packed.exe"}
+    c.check("pefile: the version strings given", strings == expected, str(strings))
+    pe = pefile.PE(exe)
+    counts = {e.id: len(e.directory.entries) for e in pe.DIRECTORY_ENTRY_RESOURCE.entries}
+    c.check("pefile: four icon images under one group", counts.get(3) == 4 and counts.get(14) == 1,
+            str(counts))
+    c.check("pefile: checksum", pe.OPTIONAL_HEADER.CheckSum == pe.generate_checksum())
+
+    # The Windows build of the tool makes the same image, byte for byte.
+    windows = os.path.join(work, "windows", "Packed")
+    args = pack_args("Packed", windows_path(inputs), windows_path(runtime), windows_path(icon),
+                     windows_path(windows))
+    r = wine(build, os.path.join(build, "bin", "loftwick-pack.exe"), *args)
+    c.check("loftwick-pack.exe packs an image under Wine", r.returncode == 0, r.stderr.decode())
+    cmp = filecmp.dircmp(native, windows)
+    same = []
+
+    def walk(d):
+        same.append(not d.left_only and not d.right_only and not d.diff_files and not d.funny_files)
+        for sub in d.subdirs.values():
+            walk(sub)
+    walk(cmp)
+    identical = all(same) and all(
+        filecmp.cmp(os.path.join(dp, f), os.path.join(windows, os.path.relpath(dp, native), f), shallow=False)
+        for dp, _, files in os.walk(native) for f in files)
+    c.check("native and Windows builds give byte-identical images", identical)
+
+    # The launcher reads back every value exactly.
+    r = wine(build, os.path.join(build, "bin", "loftwick-inspect.exe"), "--json", windows_path(exe))
+    report = json.loads(r.stdout.decode("utf-8"))
+    app = windows_path(os.path.join(native, "app"))
+    want = [windows_path(exe), "-classpath", app + "\\hello.jar;" + app + "\\lib\\util.jar",
+            *JAVA_OPTIONS, "-Dloftwick.app-path=" + windows_path(exe), "hello.Main", *ARGUMENTS]
+    c.check("loftwick-inspect reads back every value", report["arguments"] == want and
+            report["exitCode"] == 0, json.dumps(report["arguments"]) + "\n" + json.dumps(want))
+
+    # Sign after packing: osslsigncode accepts it; packing a signed launcher is refused.
+    key, cert = os.path.join(work, "key.pem"), os.path.join(work, "cert.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key,
+                    "-out", cert, "-days", "1", "-subj", "/CN=Loftwick test signer"],
+                   check=True, capture_output=True)
+    signed_dir = os.path.join(work, "signed")
+    os.makedirs(signed_dir)
+    signed = os.path.join(signed_dir, "loftwick-launcher.exe")
+    r = subprocess.run(["osslsigncode", "sign", "-certs", cert, "-key", key, "-n", "Packed",
+                        "-in", exe, "-out", signed], capture_output=True)
+    c.check("osslsigncode signs a packed executable", r.returncode == 0, r.stdout.decode() + r.stderr.decode())
+    r = subprocess.run(["osslsigncode", "verify", "-CAfile", cert, "-in", signed], capture_output=True)
+    c.check("osslsigncode verifies the signature", r.returncode == 0,
+            r.stdout.decode() + r.stderr.decode())
+    r = subprocess.run([pack, *pack_args("Again", inputs, runtime, icon, os.path.join(work, "again")),
+                        "--launchers", signed_dir], capture_output=True)
+    c.check("packing a signed launcher is refused", r.returncode == 1 and
+            b"carries an Authenticode signature" in r.stderr and
+            not os.path.exists(os.path.join(work, "again")), r.stderr.decode())
+
+    print("%d passed, %d failed" % (c.passed, c.failed))
+    return 1 if c.failed else 0
+
+
+if __name__ == "__main__":
+    mode, build, pack, out = sys.argv[1:5]
+    if mode == "fixture":
+        fixture(build, pack, out)
+        sys.exit(0)
+    sys.exit(run_checks(build, pack, out))
