@@ -3,7 +3,7 @@ BUILD_DIR := build
 HOST_DIR := $(BUILD_DIR)/host
 PRESET := mingw
 
-.PHONY: all build deps configure test demo bench clean
+.PHONY: all build deps configure test demo bench dist clean
 
 all: build
 
@@ -30,6 +30,9 @@ test: build
 
 demo: build
 	./scripts/demo.sh $(BUILD_DIR)
+
+dist: build
+	./scripts/dist.sh $(BUILD_DIR)
 
 bench: build
 	./scripts/wine-run.sh $(abspath $(BUILD_DIR))/wineprefix $(BUILD_DIR)/bin/loftwick-startup-bench.exe \

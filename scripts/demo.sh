@@ -1,44 +1,46 @@
 #!/bin/sh
-# Assembles a sample application image around the launcher and runs it under
-# Wine on both roads, showing what a Java runtime would be handed.
+# Packs a sample application with the build machine's own loftwick-pack (an
+# icon, version information) and runs it under Wine on both roads, showing
+# what Windows reads from the stamped executable and what a Java runtime
+# would be handed.
 set -eu
 build=$(cd "${1:-build}" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 demo="$build/demo"
+work="$build/demo-input"
 prefix="$build/wineprefix"
-run="$(dirname "$0")/wine-run.sh"
+run="$here/wine-run.sh"
 
-rm -rf "$demo"
-mkdir -p "$demo/app" "$demo/runtime"
-cp "$build/bin/loftwick-launcher.exe" "$demo/HelloApp.exe"
-cp -r "$build/bin/standin-print/bin" "$demo/runtime/"
-mkdir -p "$demo/runtime/bin/server"
-cp "$build/bin/standin/bin/server/jvm.dll" "$demo/runtime/bin/server/"
-cp "$build/bin/standin/bin/splashscreen.dll" "$demo/runtime/bin/"
-printf 'not a real jar\n' > "$demo/app/hello.jar"
-printf 'not a real jar\n' > "$demo/app/util.jar"
-cat > "$demo/app/HelloApp.cfg" <<'CFG'
-; The launcher reads app\<its own name>.cfg
-[Application]
-app.classpath=$APPDIR\hello.jar
-app.classpath=$APPDIR\util.jar
-app.mainclass=hello.Main
-
-[JavaOptions]
-java-options=-Xmx256m
-java-options=-Dhello.home=$ROOTDIR
-
-[ArgOptions]
-arguments=--greeting
-arguments=Hello from $APPDIR
-CFG
+# The application files and a stand-in runtime that prints its command line.
+rm -rf "$work"
+mkdir -p "$work/app" "$work/runtime/bin/server"
+printf 'not a real jar\n' > "$work/app/hello.jar"
+printf 'not a real jar\n' > "$work/app/util.jar"
+cp "$build/bin/standin-print/bin/jli.dll" "$work/runtime/bin/"
+cp "$build/bin/standin/bin/server/jvm.dll" "$work/runtime/bin/server/"
+cp "$build/bin/standin/bin/splashscreen.dll" "$work/runtime/bin/"
+/usr/bin/python3 "$here/../tests/make_icon.py" "$work/hello.ico"
 
 windir() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-echo "== Application image: $demo"
+echo "== loftwick-pack: from the application files and a runtime to an image"
+set -x
+"$build/host/bin/loftwick-pack" --name HelloApp --input "$work/app" --runtime "$work/runtime" \
+    --output "$demo" --main-class hello.Main --class-path hello.jar --class-path util.jar \
+    --java-option -Xmx256m --java-option '-Dhello.home=$ROOTDIR' \
+    --argument --greeting --argument 'Hello from $APPDIR' \
+    --icon "$work/hello.ico" --app-version 1.2.0 --vendor "Example Corp" \
+    --description "Hello, the demo application" --copyright "(c) 2026 Example Corp" --replace
+{ set +x; } 2>/dev/null
+echo
+echo "== The image: $demo"
 (cd "$demo" && find . -type f | sort | sed 's/^/   /')
 echo
-echo "== app/HelloApp.cfg"
+echo "== app/HelloApp.cfg, as written by loftwick-pack"
 sed 's/^/   /' "$demo/app/HelloApp.cfg"
+echo
+echo "== What Windows reads from HelloApp.exe (Task Manager and Explorer show these)"
+"$run" "$prefix" "$build/bin/loftwick-stamp-reader.exe" "$(windir "$demo/HelloApp.exe")"
 echo
 echo "== In-process road (PATH already lists the app directory), no arguments:"
 WINEPATH="$(windir "$demo/app")" "$run" "$prefix" "$demo/HelloApp.exe"
