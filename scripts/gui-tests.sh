@@ -1,7 +1,8 @@
 #!/bin/sh
-# End-to-end checks that need a terminal or a display: the trace console
-# (under tmux, since a pipe loses console output) and the error message box
-# (under Xvfb). Prints "N passed, N failed".
+# End-to-end checks that need a terminal or a display: the trace console and
+# Ctrl+C on the console launcher (under tmux, since a pipe loses console
+# output and has no control events) and the error message box (under Xvfb).
+# Prints "N passed, N failed".
 set -u
 build=$(cd "${1:-build}" && pwd)
 prefix="$build/wineprefix"
@@ -9,6 +10,7 @@ work="$build/gui-tests"
 rm -rf "$work"
 mkdir -p "$work/img/app" "$work/img/runtime"
 cp "$build/bin/loftwick-launcher.exe" "$work/img/MyApp.exe"
+cp "$build/bin/loftwick-launcher-console.exe" "$work/img/MyApp.com"
 cp -r "$build/bin/standin/bin" "$work/img/runtime/"
 printf '[Application]\napp.mainclass=hello.Main\n[ArgOptions]\narguments=first\n' \
     > "$work/img/app/MyApp.cfg"
@@ -48,6 +50,34 @@ if grep -q 'EXIT=0' "$screen" \
     check "LOFTWICK_DEBUG=true writes trace records and jli args to the console" ok
 else
     check "LOFTWICK_DEBUG=true writes trace records and jli args to the console" bad "$body"
+fi
+
+# --- Ctrl+C in a terminal, relaunch road (PATH lacks the app directory):
+# the application (the stand-in) gets the event and decides; the waiting
+# parent outlives it and returns the application's exit code, 130.
+rm -f "$work/record.txt"
+tmux new-session -d -s "$session" -x 200 -y 40 \
+    "env -u DISPLAY WINEPREFIX='$prefix' WINEDEBUG=-all STANDIN_RECORD='Z:$work/record.txt' \
+     STANDIN_WAIT_CTRL=1 wine '$work/img/MyApp.com'; echo EXIT=\$?; sleep 30"
+for _ in $(seq 1 60); do
+    tmux capture-pane -p -t "$session" > "$screen" 2>/dev/null
+    grep -q 'waiting for a control event' "$screen" && break
+    sleep 0.5
+done
+tmux send-keys -t "$session" C-c
+for _ in $(seq 1 60); do
+    tmux capture-pane -p -t "$session" > "$screen" 2>/dev/null
+    grep -q 'EXIT=' "$screen" && break
+    sleep 0.5
+done
+tmux kill-session -t "$session" 2>/dev/null
+if grep -q 'EXIT=130' "$screen" && grep -q '^ctrl=0$' "$work/record.txt" \
+   && [ "$(grep -c '^pid=' "$work/record.txt")" = 1 ] \
+   && grep -q '^PATH=.*;Z:.*img.app$' "$work/record.txt"; then
+    check "Ctrl+C reaches the relaunched application; the console launcher returns its code" ok
+else
+    check "Ctrl+C reaches the relaunched application; the console launcher returns its code" bad \
+        "$(cat "$screen" "$work/record.txt" 2>&1)"
 fi
 
 # --- The error message box as a user sees it.

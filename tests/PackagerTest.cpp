@@ -7,6 +7,7 @@
 #include "CfgWriter.h"
 #include "PackCommand.h"
 #include "PackError.h"
+#include "PeFile.h"
 #include "StampTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -76,6 +77,29 @@ TEST_F(PackagerTest, ImageLayoutAndConfiguration) {
     EXPECT_TRUE(fs::is_regular_file(dir / "Img" / "My App.exe"));
     EXPECT_FALSE(fs::exists(dir / "Img" / "My App.com"));
     EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "in", "jre"}));
+}
+
+TEST_F(PackagerTest, KindsOfLauncher) {
+    const std::string image = (dir / "Img").string();
+    struct Row { const char* kind; std::vector<std::pair<std::string, uint16_t>> files; };
+    for (const Row& row : {Row{"gui", {{"A.exe", 2}}}, Row{"console", {{"A.exe", 3}}},
+                           Row{"both", {{"A.exe", 2}, {"A.com", 3}}}}) {
+        ASSERT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar", "--kind", row.kind,
+                       "--replace"}), 0) << err.str();
+        size_t launchers = 0;
+        for (const auto& e : fs::directory_iterator(image)) {
+            launchers += e.is_regular_file();
+        }
+        EXPECT_EQ(launchers, row.files.size()) << row.kind;
+        for (const auto& file : row.files) {
+            const Bytes exe = readBinaryFile(dir / "Img" / file.first);
+            EXPECT_EQ(PeFile::read(exe, file.first).subsystem(), file.second) << row.kind;
+            const std::string text(exe.begin(), exe.end());
+            EXPECT_NE(text.find(utf16Bytes(u"OriginalFilename") + std::string(2, '\0')
+                                + utf16Bytes(std::u16string(file.first.begin(), file.first.end()))),
+                      std::string::npos) << file.first;
+        }
+    }
 }
 
 TEST_F(PackagerTest, NeverAHalfWrittenImage) {

@@ -180,6 +180,13 @@ AppImage& AppImage::cfg(const std::string& text) {
     return *this;
 }
 
+AppImage& AppImage::withConsoleLauncher() {
+    copyFile(FileUtils::joinPath(binDir(), L"loftwick-launcher-console.exe"), com());
+    return *this;
+}
+
+tstring AppImage::com() const { return FileUtils::joinPath(rootDir, name + L".com"); }
+
 AppImage& AppImage::withRuntime() {
     return withRuntimeAt(runtimeDir());
 }
@@ -193,18 +200,27 @@ AppImage& AppImage::withRuntimeAt(const tstring& dir) {
 }
 
 ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChanges& env,
-                         const tstring& workDir, unsigned long timeoutMs) {
+                         const tstring& workDir, unsigned long timeoutMs,
+                         const std::string* input) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE errRead = nullptr, errWrite = nullptr, outRead = nullptr, outWrite = nullptr;
     CreatePipe(&errRead, &errWrite, &sa, 0);
     CreatePipe(&outRead, &outWrite, &sa, 0);
     SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    HANDLE inRead = nullptr, inWrite = nullptr;
+    if (input) {
+        CreatePipe(&inRead, &inWrite, &sa, 0);
+        SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+        DWORD written = 0;
+        WriteFile(inWrite, input->data(), static_cast<DWORD>(input->size()), &written, nullptr);
+        CloseHandle(inWrite);
+    }
 
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdInput = input ? inRead : GetStdHandle(STD_INPUT_HANDLE);
     si.hStdOutput = outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi = {};
@@ -226,6 +242,9 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
                                    workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
     CloseHandle(errWrite);
     CloseHandle(outWrite);
+    if (inRead) {
+        CloseHandle(inRead);
+    }
     if (!ok) {
         CloseHandle(errRead);
         CloseHandle(outRead);

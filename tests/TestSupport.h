@@ -64,6 +64,9 @@ public:
     AppImage& cfg(const std::string& text);
     AppImage& withRuntime();
     AppImage& withRuntimeAt(const tstring& dir);
+    // The console launcher beside the GUI one, as NAME.com.
+    AppImage& withConsoleLauncher();
+    tstring com() const;
 
 private:
     tstring rootDir;
@@ -79,12 +82,14 @@ struct ProcessResult {
 };
 
 // Runs a program with this process's environment changed by `env` (a null
-// value removes the variable); standard output and error are captured.
+// value removes the variable); standard output and error are captured, and
+// `input`, when given, is its standard input through a pipe.
 typedef std::map<tstring, const wchar_t*> EnvChanges;
 ProcessResult runProcess(const tstring& exe, const tstring& args,
                          const EnvChanges& env = EnvChanges(),
                          const tstring& workDir = tstring(),
-                         unsigned long timeoutMs = 60000);
+                         unsigned long timeoutMs = 60000,
+                         const std::string* input = nullptr);
 
 // Standard error of a GUI process in text mode ends lines with CR LF.
 std::string crlfFree(std::string text);

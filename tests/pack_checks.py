@@ -54,7 +54,7 @@ def pack_args(name, inputs, runtime, icon, output):
     args = ["--name", name, "--input", inputs, "--runtime", runtime, "--output", output,
             "--main-class", "hello.Main", "--class-path", "hello.jar", "--class-path", "lib/util.jar",
             "--icon", icon, "--app-version", "3.2.1", "--vendor", "Acme",
-            "--description", "Packed \u00c9dition", "--replace"]
+            "--description", "Packed \u00c9dition", "--kind", "both", "--replace"]
     for option in JAVA_OPTIONS:
         args += ["--java-option", option]
     for argument in ARGUMENTS:
@@ -97,7 +97,8 @@ def run_checks(build, pack, work):
     c.check("loftwick-pack packs an image", r.returncode == 0, r.stderr.decode())
     exe = os.path.join(native, "Packed.exe")
 
-    problems = check_executables.check(exe, "gui", "jvmLauncherGetAPI")
+    problems = check_executables.check(exe, "gui", "jvmLauncherGetAPI") + check_executables.check(
+        os.path.join(native, "Packed.com"), "console", "jvmLauncherGetAPI")
     c.check("pefile: manifest, version information, imports, subsystem, export", not problems,
             "\n".join(problems))
     strings = version_strings(exe)
@@ -138,6 +139,12 @@ def run_checks(build, pack, work):
             *JAVA_OPTIONS, "-Dloftwick.app-path=" + windows_path(exe), "hello.Main", *ARGUMENTS]
     c.check("loftwick-inspect reads back every value", report["arguments"] == want and
             report["exitCode"] == 0, json.dumps(report["arguments"]) + "\n" + json.dumps(want))
+    com = os.path.join(native, "Packed.com")
+    r = wine(build, os.path.join(build, "bin", "loftwick-inspect.exe"), "--json", windows_path(com))
+    report = json.loads(r.stdout.decode("utf-8"))
+    want_com = [a.replace(windows_path(exe), windows_path(com)) for a in want]
+    c.check("loftwick-inspect reads the console launcher's image alike",
+            report["arguments"] == want_com, json.dumps(report["arguments"]))
 
     # Sign after packing: osslsigncode accepts it; packing a signed launcher is refused.
     key, cert = os.path.join(work, "key.pem"), os.path.join(work, "cert.pem")

@@ -4,11 +4,15 @@
 // arguments as the raw bytes received); STANDIN_EXIT is the value returned;
 // STANDIN_EXIT_PROCESS ends the process with that code instead, as an
 // application's own exit (or a crash) ends a real runtime.
+// Console behaviour: STANDIN_ECHO copies one line of standard input to
+// standard output and error; STANDIN_WAIT_CTRL waits for a console control
+// event, records it and returns 130.
 // Built with STANDIN_PRINT it prints the command line instead, for the demo.
 #include "WinSysHeaders.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <psapi.h>
 #include <string>
 
@@ -39,6 +43,41 @@ std::wstring env(const wchar_t* name) {
         GetModuleFileNameW(h, buffer, 32768);
     }
     return buffer;
+}
+
+HANDLE ctrlSeen = nullptr;
+DWORD ctrlEvent = 0;
+
+BOOL WINAPI onCtrl(DWORD event) {
+    ctrlEvent = event;
+    SetEvent(ctrlSeen);
+    return TRUE;
+}
+
+// What a command-line application does with its console; the result is
+// returned, or -1 when no such behaviour was asked for.
+[[maybe_unused]] int consoleBehaviour(FILE* record) {
+    if (!env(L"STANDIN_ECHO").empty()) {
+        char line[1024] = {};
+        if (!std::fgets(line, sizeof(line), stdin)) {
+            std::strcpy(line, "(no input)\n");
+        }
+        std::printf("out: %s", line);
+        std::fprintf(stderr, "err: %s", line);
+        std::fflush(nullptr);
+    }
+    if (!env(L"STANDIN_WAIT_CTRL").empty()) {
+        ctrlSeen = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        SetConsoleCtrlHandler(onCtrl, TRUE);
+        std::printf("waiting for a control event\n");
+        std::fflush(stdout);
+        const bool seen = WaitForSingleObject(ctrlSeen, 30000) == WAIT_OBJECT_0;
+        if (record) {
+            std::fprintf(record, "ctrl=%s\n", seen ? std::to_string(ctrlEvent).c_str() : "none");
+        }
+        return 130;
+    }
+    return -1;
 }
 
 int exitValue() {
@@ -100,7 +139,8 @@ extern "C" __declspec(dllexport) int JLI_Launch(
     std::fprintf(f, "splashscreen.dll loaded=%s\n", utf8(moduleOf(L"splashscreen.dll")).c_str());
     std::fprintf(f, "peakworkingset=%llu\n", static_cast<unsigned long long>(pmc.PeakWorkingSetSize));
     std::fprintf(f, "end\n");
+    const int console = consoleBehaviour(f);
     std::fclose(f);
-    return exitValue();
+    return console >= 0 ? console : exitValue();
 #endif
 }

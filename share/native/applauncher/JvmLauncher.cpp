@@ -217,6 +217,12 @@ void* Jvm::makeLaunchData() const {
 }
 
 void Jvm::launch() {
+    if (callRuntime() != 0) {
+        TARN_THROW("Failed to launch JVM", 213);
+    }
+}
+
+int Jvm::callRuntime() {
     const std::unique_ptr<JvmlLauncherData, FreeDeleter> block(
             jvmLauncherMakeData(jvmLauncherGetAPI(), makeLaunchData()));
     if (!block) {
@@ -227,7 +233,5 @@ void Jvm::launch() {
 
     const DllFunction<void*> jliLaunch(Dll(tstrings::TextBuilder() << path),
                                        tstrings::TextBuilder() << "JLI_Launch");
-    if (jvmLauncherCallJli(block.get(), jliLaunch) != 0) {
-        TARN_THROW("Failed to launch JVM", 213);
-    }
+    return jvmLauncherCallJli(block.get(), jliLaunch);
 }

@@ -40,6 +40,10 @@ public:
     // Calls JLI_Launch of the library at getPath(); throws unless it returns 0.
     void launch();
 
+    // The same call, returning what JLI_Launch returned: the exit code of a
+    // console application whose main method ended.
+    int callRuntime();
+
 private:
     tstring path;
     tstring_array args;

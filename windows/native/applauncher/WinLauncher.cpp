@@ -10,10 +10,17 @@
 #include "Log.h"
 #include "SysInfo.h"
 #include "Toolbox.h"
+#include "WinLauncher.h"
 #include "WinSysHeaders.h"
 #include "app.h"
 
 namespace {
+
+// Set by the console flavour: the runtime's result and the child's exit code
+// pass through instead of becoming errors.
+bool passExitCode = false;
+unsigned long appExitCode = 0;
+HANDLE waitedChild = nullptr;
 
 std::unique_ptr<Dll> loadDllWithAddDllDirectory(const tstring& dllFullPath) {
     LOG_TRACE_FUNCTION();
@@ -82,6 +89,35 @@ private:
     HANDLE handle;
 };
 
+// Parent and child share the console, so the child gets every event too and
+// decides; the parent only waits. A handler of its own, not the null one,
+// because ignoring through the null handler would pass to children.
+BOOL WINAPI whileTheChildRuns(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        return TRUE;
+    }
+    // Closing the console ends this process once the handler returns: let
+    // the child finish first and leave with its code.
+    DWORD code = 1;
+    WaitForSingleObject(waitedChild, INFINITE);
+    GetExitCodeProcess(waitedChild, &code);
+    ExitProcess(code);
+}
+
+// Output to a pipe or a file, and input from one, go to the child as they
+// come to this process; only inheritable handles can be passed.
+void passStandardHandles(STARTUPINFOW& si) {
+    si.dwFlags |= STARTF_USESTDHANDLES;
+    HANDLE* const targets[] = {&si.hStdInput, &si.hStdOutput, &si.hStdError};
+    const DWORD ids[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    for (int i = 0; i < 3; ++i) {
+        *targets[i] = GetStdHandle(ids[i]);
+        if (*targets[i] && *targets[i] != INVALID_HANDLE_VALUE) {
+            SetHandleInformation(*targets[i], HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        }
+    }
+}
+
 void launchInProcess(Jvm& jvm) {
     const tstring libDir = FileUtils::dirname(jvm.getPath());
     SetDllDirectoryW(libDir.c_str());
@@ -95,7 +131,11 @@ void launchInProcess(Jvm& jvm) {
                 FileUtils::joinPath(FileUtils::joinPath(libDir, L"server"), L"jvm.dll"));
         splashDll = loadDllWithFallback(FileUtils::joinPath(libDir, L"splashscreen.dll"));
     }
-    jvm.launch();
+    if (passExitCode) {
+        appExitCode = static_cast<unsigned long>(jvm.callRuntime());
+    } else {
+        jvm.launch();
+    }
 }
 
 void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
@@ -103,6 +143,9 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
 
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
+    if (passExitCode) {
+        passStandardHandles(si);
+    }
     PROCESS_INFORMATION pi = {};
 
     // CreateProcessW may write into its command line, and GetCommandLineW()
@@ -121,13 +164,26 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
     const UniqueHandle process(pi.hProcess);
     const UniqueHandle thread(pi.hThread);
 
+    // Installed once the child exists, so the child inherits nothing of it.
+    if (passExitCode) {
+        waitedChild = process.get();
+        SetConsoleCtrlHandler(whileTheChildRuns, TRUE);
+    }
     WaitForSingleObject(process.get(), INFINITE);
 
     DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        const DWORD err = GetLastError();
+    const BOOL haveExitCode = GetExitCodeProcess(process.get(), &exitCode);
+    const DWORD err = GetLastError();
+    if (passExitCode) {
+        SetConsoleCtrlHandler(whileTheChildRuns, FALSE);
+    }
+    if (!haveExitCode) {
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetExitCodeProcess() failed",
                             reinterpret_cast<const void*>(GetExitCodeProcess), err));
+    }
+    if (passExitCode) {
+        appExitCode = exitCode;
+        return;
     }
     if (exitCode != 0) {
         TARN_THROW(tstrings::TextBuilder() << "Child process exited with code "
@@ -160,6 +216,12 @@ void launchApp() {
 }
 
 } // namespace
+
+int launchConsole() {
+    passExitCode = true;
+    const int result = app::launch(std::nothrow, launchApp, nullptr);
+    return result != 0 ? result : static_cast<int>(appExitCode);
+}
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     return app::wlaunch(std::nothrow, launchApp);
