@@ -104,6 +104,18 @@ BOOL WINAPI whileTheChildRuns(DWORD event) {
     ExitProcess(code);
 }
 
+// For its lifetime, console control events are left to the child.
+class LeaveControlEventsToChild {
+public:
+    explicit LeaveControlEventsToChild(HANDLE child) {
+        waitedChild = child;
+        SetConsoleCtrlHandler(whileTheChildRuns, TRUE);
+    }
+    ~LeaveControlEventsToChild() { SetConsoleCtrlHandler(whileTheChildRuns, FALSE); }
+    LeaveControlEventsToChild(const LeaveControlEventsToChild&) = delete;
+    LeaveControlEventsToChild& operator=(const LeaveControlEventsToChild&) = delete;
+};
+
 // Output to a pipe or a file, and input from one, go to the child as they
 // come to this process; only inheritable handles can be passed.
 void passStandardHandles(STARTUPINFOW& si) {
@@ -165,19 +177,15 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
     const UniqueHandle thread(pi.hThread);
 
     // Installed once the child exists, so the child inherits nothing of it.
+    std::unique_ptr<LeaveControlEventsToChild> leaveEvents;
     if (passExitCode) {
-        waitedChild = process.get();
-        SetConsoleCtrlHandler(whileTheChildRuns, TRUE);
+        leaveEvents.reset(new LeaveControlEventsToChild(process.get()));
     }
     WaitForSingleObject(process.get(), INFINITE);
 
     DWORD exitCode = 0;
-    const BOOL haveExitCode = GetExitCodeProcess(process.get(), &exitCode);
-    const DWORD err = GetLastError();
-    if (passExitCode) {
-        SetConsoleCtrlHandler(whileTheChildRuns, FALSE);
-    }
-    if (!haveExitCode) {
+    if (!GetExitCodeProcess(process.get(), &exitCode)) {
+        const DWORD err = GetLastError();
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetExitCodeProcess() failed",
                             reinterpret_cast<const void*>(GetExitCodeProcess), err));
     }
