@@ -147,6 +147,13 @@ TEST_F(PackagerTest, RefusedInputs) {
         EXPECT_EQ(run(args), 1);
         EXPECT_EQ(err.str(), "loftwick-pack: " + row.error + "\n");
     }
+    // Regression: an output inside the input copied itself without end, and
+    // replacing a directory that held the input deleted it.
+    for (const fs::path& output : {dir / "in" / "dist", dir}) {
+        EXPECT_EQ(run({"--name", "A", "--output", output.string(), "--main-jar", "main.jar", "--replace"}), 1);
+        EXPECT_NE(err.str().find("lie inside one another"), std::string::npos) << err.str();
+    }
+    EXPECT_TRUE(fs::exists(dir / "in" / "main.jar"));
     fs::remove(dir / "jre" / "bin" / "jli.dll");
     EXPECT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar"}), 1);
     EXPECT_EQ(err.str(), "loftwick-pack: the Java runtime \"" + (dir / "jre").string()

@@ -45,6 +45,35 @@ void requireDirectory(const fs::path& path, const std::string& what) {
     }
 }
 
+// Whether `inner` is `outer` or lies below it, links and ".." resolved.
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner), ec);
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer), ec);
+    auto ai = a.begin();
+    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+        if (bi->empty() && std::next(bi) == b.end()) {
+            break;  // a trailing separator
+        }
+        if (ai == a.end() || *ai != *bi) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An image inside its own input would copy itself without end; replacing a
+// directory that holds the input would delete the user's files.
+void checkOverlap(const PackRequest& r) {
+    for (const auto& source : {std::make_pair(r.input, "application directory"),
+                               std::make_pair(r.runtime, "Java runtime")}) {
+        if (isWithin(r.output, source.first) || isWithin(source.first, r.output)) {
+            throw PackError("the output " + shown(r.output) + " and the " + source.second + " "
+                            + shown(source.first) + " lie inside one another");
+        }
+    }
+}
+
 void copyTree(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::copy(from, to, fs::copy_options::recursive, ec);
@@ -146,6 +175,7 @@ void pack(const PackRequest& r) {
     checkName(r.name);
     requireDirectory(r.input, "the application directory");
     requireDirectory(r.runtime, "the Java runtime");
+    checkOverlap(r);
     std::error_code ec;
     if (!fs::is_regular_file(r.runtime / "bin" / "jli.dll", ec)) {
         throw PackError("the Java runtime " + shown(r.runtime)
