@@ -154,6 +154,24 @@ TEST_F(JvmLauncherTest, InitRefusesAnyBufferOfTheWrongSize) {
     EXPECT_EQ(jvmLauncherMakeData(api, nullptr), nullptr);
 }
 
+// The table is the seam to a failing entry: no block, the handle consumed once.
+int fakeSize = 0;
+int closedHandles = 0;
+TEST_F(JvmLauncherTest, MakeDataWhenAnEntryFails) {
+    JvmlLauncherAPI failing = {
+        [](JvmlLauncherHandle) { ++closedHandles; },
+        [](JvmlLauncherHandle) { return fakeSize; },
+        [](JvmlLauncherHandle, void*, int) -> JvmlLauncherData* { return nullptr; },
+    };
+    int handle = 0;
+    for (int size : {-1, 0, 64}) {
+        fakeSize = size;
+        closedHandles = 0;
+        EXPECT_EQ(jvmLauncherMakeData(&failing, &handle), nullptr) << size;
+        EXPECT_EQ(closedHandles, 1) << size;
+    }
+}
+
 // Regression: the signed 32-bit size wrapped for huge argument lists.
 TEST_F(JvmLauncherTest, OversizedBlockFailsCleanly) {
     EXPECT_EQ(jvmlLauncherDataSize(10, {3, 0}), 64);
