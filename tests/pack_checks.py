@@ -166,6 +166,18 @@ def run_checks(build, pack, work):
             b"carries an Authenticode signature" in r.stderr and
             not os.path.exists(os.path.join(work, "again")), r.stderr.decode())
 
+    # The Linux release archive: its loftwick-pack finds the launchers beside it.
+    dist = os.path.join(work, "dist")
+    subprocess.run([os.path.join(HERE, "..", "scripts", "dist.sh"), build, dist], check=True,
+                   capture_output=True)
+    archive = [f for f in os.listdir(dist) if f.endswith("-linux-x64.tar.gz")]
+    subprocess.run(["tar", "-C", dist, "-xzf", os.path.join(dist, archive[0])], check=True)
+    tool = os.path.join(dist, archive[0][:-len(".tar.gz")], "loftwick-pack")
+    r = subprocess.run([tool, *pack_args("Packed", inputs, runtime, icon, os.path.join(work, "from-dist"))],
+                       capture_output=True)
+    c.check("the released loftwick-pack packs without a build tree", r.returncode == 0 and
+            os.path.exists(os.path.join(work, "from-dist", "Packed.com")), r.stderr.decode())
+
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 

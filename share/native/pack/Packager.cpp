@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "PackError.h"
 
