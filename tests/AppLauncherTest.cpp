@@ -33,7 +33,7 @@ TEST(AppLauncherTest, LibraryPathMatchesWholeEntriesIgnoringAsciiCase) {
     };
     for (const Row& row : rows) {
         const ScopedEnv env(L"LOFTWICK_T_PATH", row.value);
-        EXPECT_EQ(launcher.libraryPathHasAppDir(), row.expected) << tstrings::encodeUtf8(row.value);
+        EXPECT_EQ(launcher.libraryPathHasAppDir(), row.expected) << testing_support::utf8(row.value);
     }
     const ScopedEnv unset(L"LOFTWICK_T_PATH", nullptr);
     EXPECT_FALSE(launcher.libraryPathHasAppDir());
@@ -45,8 +45,8 @@ TEST(AppLauncherTest, LibraryPathMatchesWholeEntriesIgnoringAsciiCase) {
 
 TEST(AppLauncherTest, FindJvmLib) {
     TempDir dir;
-    writeFile(dir / L"cfg", "[Application]\napp.runtime=" + tstrings::encodeUtf8(dir / L"first")
-              + "\napp.runtime=" + tstrings::encodeUtf8(dir / L"jre") + "\n");
+    writeFile(dir / L"cfg", "[Application]\napp.runtime=" + testing_support::utf8(dir / L"first")
+              + "\napp.runtime=" + testing_support::utf8(dir / L"jre") + "\n");
     const CfgFile withRuntime = CfgFile::load(dir / L"cfg");
     makeDirs(dir / L"jre\\bin\\jli.dll");  // a directory counts as found
     EXPECT_EQ(findJvmLib(withRuntime, dir / L"fallback", {L"bin\\jli.dll"}),
@@ -54,12 +54,12 @@ TEST(AppLauncherTest, FindJvmLib) {
     EXPECT_EQ(findJvmLib(withRuntime, dir / L"fallback", {L"none.dll", L"bin\\jli.dll"}),
               dir / L"jre\\bin\\jli.dll");
     EXPECT_EQ(errorOf([&] { findJvmLib(withRuntime, dir / L"fallback", {}); }),
-              "Failed to find JVM in \"" + tstrings::encodeUtf8(dir / L"jre") + "\" directory.");
+              "Failed to find JVM in \"" + testing_support::utf8(dir / L"jre") + "\" directory.");
 
     writeFile(dir / L"empty", "");
     const CfgFile none = CfgFile::load(dir / L"empty");
     EXPECT_EQ(errorOf([&] { findJvmLib(none, dir / L"fallback", {L"bin\\jli.dll"}); }),
-              "Failed to find JVM in \"" + tstrings::encodeUtf8(dir / L"fallback") + "\" directory.");
+              "Failed to find JVM in \"" + testing_support::utf8(dir / L"fallback") + "\" directory.");
     EXPECT_EQ(findJvmLib(none, dir / L"jre", {L"bin\\jli.dll"}), dir / L"jre\\bin\\jli.dll");
 }
 

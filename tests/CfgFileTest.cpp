@@ -131,11 +131,11 @@ TEST_F(CfgFileTest, EncodingsAndLineEnds) {
 
 TEST_F(CfgFileTest, Errors) {
     writeFile(path(), "; header below\n\n[Application]\n[Application\n");
-    EXPECT_EQ(loadError(path()), "Error parsing [" + tstrings::encodeUtf8(path())
+    EXPECT_EQ(loadError(path()), "Error parsing [" + testing_support::utf8(path())
               + "] file at 4: Missing ']' character");
 
     const tstring missing = dir / L"missing.cfg";
-    EXPECT_EQ(loadError(missing), "Error opening \"" + tstrings::encodeUtf8(missing)
+    EXPECT_EQ(loadError(missing), "Error opening \"" + testing_support::utf8(missing)
               + "\" file: No such file or directory");
 
 }

@@ -23,7 +23,7 @@ TEST(DllTest, OwnedReferencesAndExports) {
         const DllFunction<void*> missing(copy, tstrings::TextBuilder() << "NoSuchExport");
         FAIL() << "no exception";
     } catch (const TarnErrorBase& e) {
-        EXPECT_EQ(std::string(e.rawMessage()).rfind("GetProcAddress(" + tstrings::encodeUtf8(path)
+        EXPECT_EQ(std::string(e.rawMessage()).rfind("GetProcAddress(" + testing_support::utf8(path)
                   + ", NoSuchExport) failed. System error [127](system error 127 (", 0), 0u)
             << e.rawMessage();
     }
@@ -39,7 +39,7 @@ TEST(DllTest, SystemLibraryAndLoadFailure) {
         const Dll dll(tstrings::TextBuilder() << missing);
         FAIL() << "no exception";
     } catch (const TarnErrorBase& e) {
-        EXPECT_EQ(std::string(e.rawMessage()).rfind("LoadLibraryW(" + tstrings::encodeUtf8(missing)
+        EXPECT_EQ(std::string(e.rawMessage()).rfind("LoadLibraryW(" + testing_support::utf8(missing)
                   + ") failed. System error [126](system error 126 (", 0), 0u) << e.rawMessage();
     }
 }

@@ -23,7 +23,7 @@ protected:
         return r;
     }
 
-    std::string u(const tstring& s) const { return tstrings::encodeUtf8(s); }
+    std::string u(const tstring& s) const { return utf8(s); }
 
     const std::string goodCfg = "[Application]\napp.mainclass=hello.Main\n"
                                 "app.classpath=$APPDIR\\hello.jar\n";

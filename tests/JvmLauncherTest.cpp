@@ -30,7 +30,7 @@ protected:
 
 TEST_F(JvmLauncherTest, ArgumentOrderWithEveryProperty) {
     writeFile(dir / L"splash.png", "png");
-    const std::string splash = tstrings::encodeUtf8(dir / L"splash.png");
+    const std::string splash = testing_support::utf8(dir / L"splash.png");
     const tstring_array args = argsFor(
         "[ArgOptions]\narguments=a1\narguments=a2\n"
         "[JavaOptions]\njava-options=-Xmx1g\njava-options=-Dx=y\n"
@@ -58,9 +58,9 @@ TEST_F(JvmLauncherTest, MinimalAndSingleValueForms) {
 }
 
 TEST_F(JvmLauncherTest, SplashEntryOnlyForAnExistingPath) {
-    EXPECT_EQ(argsFor("[Application]\napp.splash=" + tstrings::encodeUtf8(dir.path()) + "\n"),
+    EXPECT_EQ(argsFor("[Application]\napp.splash=" + testing_support::utf8(dir.path()) + "\n"),
               (tstring_array{L"launcher.exe", L"-splash:" + dir.path(), appPath}));
-    EXPECT_EQ(argsFor("[Application]\napp.splash=" + tstrings::encodeUtf8(dir / L"no.png") + "\n"),
+    EXPECT_EQ(argsFor("[Application]\napp.splash=" + testing_support::utf8(dir / L"no.png") + "\n"),
               (tstring_array{L"launcher.exe", appPath}));
 }
 
@@ -73,7 +73,7 @@ TEST_F(JvmLauncherTest, HasSplashArgument) {
     for (const Row& row : rows) {
         Jvm jvm;
         jvm.addArgument(L"exe").addArgument(row.arg);
-        EXPECT_EQ(jvm.hasSplashArgument(), row.expected) << tstrings::encodeUtf8(row.arg);
+        EXPECT_EQ(jvm.hasSplashArgument(), row.expected) << testing_support::utf8(row.arg);
     }
     EXPECT_FALSE(Jvm().hasSplashArgument());
 
@@ -192,7 +192,7 @@ TEST_F(JvmLauncherTest, LaunchErrors) {
         FAIL() << "no exception";
     } catch (const TarnErrorBase& e) {
         EXPECT_EQ(std::string(e.rawMessage()).rfind(
-            "LoadLibraryW(" + tstrings::encodeUtf8(dir / L"no\\jli.dll") + ") failed. System error [", 0), 0u)
+            "LoadLibraryW(" + testing_support::utf8(dir / L"no\\jli.dll") + ") failed. System error [", 0), 0u)
             << e.rawMessage();
     }
 }
