@@ -15,8 +15,6 @@ namespace {
 
 using namespace stamp_test;
 
-const uint32_t rtIcon = RT_ICON_TYPE, rtGroupIcon = RT_GROUP_ICON_TYPE;
-
 const ResourceLanguages& languagesOf(const ResourceTree& tree, uint16_t type, uint16_t id) {
     return tree.at(ResourceName::number(type)).at(ResourceName::number(id));
 }
@@ -60,10 +58,10 @@ TEST(StampTest, ResourcesReadBack) {
     const std::vector<IconImage> images = readIconFile(iconBytes(), "icon");
     ASSERT_EQ(tree.at(ResourceName::number(RT_ICON_TYPE)).size(), images.size());
     for (size_t i = 0; i < images.size(); ++i) {
-        EXPECT_EQ(languagesOf(tree, rtIcon, static_cast<uint16_t>(i + 1)).at(0x409).data,
+        EXPECT_EQ(languagesOf(tree, RT_ICON_TYPE, static_cast<uint16_t>(i + 1)).at(0x409).data,
                   images[i].data);
     }
-    EXPECT_EQ(languagesOf(tree, rtGroupIcon, 1).at(0x409).data, iconGroup(images, 1));
+    EXPECT_EQ(languagesOf(tree, RT_GROUP_ICON_TYPE, 1).at(0x409).data, iconGroup(images, 1));
     // Group icons come first among the types a shell looks at.
     EXPECT_EQ(tree.at(ResourceName::number(RT_GROUP_ICON_TYPE)).size(), 1u);
     const Bytes& version = languagesOf(tree, RT_VERSION_TYPE, 1).at(0x409).data;
@@ -98,7 +96,7 @@ TEST(StampTest, StampingAgainReplacesInPlaceAndGivesTheSameFile) {
     const ResourceTree tree = readResources(b, "twice");
     EXPECT_EQ(tree.count(ResourceName::number(RT_ICON_TYPE)), 1u);  // kept without --icon
     const Bytes& manifest = languagesOf(tree, RT_MANIFEST_TYPE, 1).at(0x409).data;
-    EXPECT_EQ(Bytes(manifest), languagesOf(readResources(PeFile::read(launcherBytes(), "l"), "l"),
+    EXPECT_EQ(manifest, languagesOf(readResources(PeFile::read(launcherBytes(), "l"), "l"),
                                            RT_MANIFEST_TYPE, 1).at(0x409).data);
 }
 
