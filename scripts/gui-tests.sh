@@ -80,6 +80,105 @@ else
         "$(cat "$screen" "$work/record.txt" 2>&1)"
 fi
 
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+# Runs the real-runtime image once under the display, closing every message
+# box as it appears. Sets: code, boxes (count), titles, texts.
+run_counting_boxes() {
+    display=$1 road=$2 behaviour=$3
+    path_add=""
+    [ "$road" = in-process ] && path_add=$(winpath "$work/real/app")
+    DISPLAY="$display" STANDIN_JVM="$behaviour" WINEPATH="$path_add" \
+        STANDIN_RECORD="$(winpath "$work/real/record.txt")" \
+        wine "$work/real/MyApp.exe" > "$work/real.out" 2> "$work/real.err" &
+    launcher=$!
+    boxes=0 titles="" texts="" code=""
+    for _ in $(seq 1 240); do
+        window=$(DISPLAY="$display" xdotool search --onlyvisible --name \
+                 '^(Java Virtual Machine Launcher|MyApp\.exe)$' 2>/dev/null | head -1)
+        if [ -n "$window" ]; then
+            boxes=$((boxes + 1))
+            title=$(DISPLAY="$display" xdotool getwindowname "$window")
+            titles="$titles[$title]"
+            texts="$texts[$(DISPLAY="$display" wine "$build/bin/loftwick-box-reader.exe" "$title" \
+                            2>/dev/null | tr -d '\r')]"
+            DISPLAY="$display" xdotool windowfocus "$window" key Return 2>/dev/null
+            while DISPLAY="$display" xdotool search --onlyvisible --name "^$title\$" \
+                  2>/dev/null | grep -qx "$window"; do
+                sleep 0.2
+            done
+        elif ! kill -0 "$launcher" 2>/dev/null; then
+            wait "$launcher"; code=$?; break
+        fi
+        sleep 0.25
+    done
+    [ -z "$code" ] && kill "$launcher" 2>/dev/null
+}
+
+real_runtime_boxes() {
+    mkdir -p "$work/real/app"
+    cp "$build/bin/loftwick-launcher.exe" "$work/real/MyApp.exe"
+    printf 'PK\003\004 not a zip' > "$work/real/app/bad.jar"
+    runtime=$(winpath "$build/real-runtime")
+    for road in in-process relaunch; do
+        for failure in "corrupt jar" no-vm no-main throw; do
+            behaviour=$failure
+            main='app.mainclass=hello.Main'
+            if [ "$failure" = "corrupt jar" ]; then
+                behaviour="" main='app.mainjar=$APPDIR\bad.jar'
+            fi
+            printf '[Application]\n%s\napp.runtime=%s\n' "$main" "$runtime" \
+                > "$work/real/app/MyApp.cfg"
+            run_counting_boxes "$1" "$road" "$behaviour"
+            # The runtime reports a main class it cannot load twice itself,
+            # and an exception pending after main not at all.
+            runtime_box="[Java Virtual Machine Launcher]"
+            case $failure in
+                no-main) want_boxes=2 want_titles="$runtime_box$runtime_box" ;;
+                throw) want_boxes=1 want_titles="[MyApp.exe]" ;;
+                *) want_boxes=1 want_titles=$runtime_box ;;
+            esac
+            name="real runtime, $road, $failure: $want_titles and exit code 1"
+            if [ "$boxes" = "$want_boxes" ] && [ "$titles" = "$want_titles" ] \
+               && [ "$code" = 1 ]; then
+                check "$name" ok
+            else
+                check "$name" bad "boxes=$boxes titles=$titles texts=$texts code=$code"
+            fi
+            if [ "$failure" = throw ] && [ "$texts" != "[Failed to launch JVM]" ]; then
+                check "real runtime, $road: the launcher's box says the launch failed" bad "$texts"
+            fi
+            if [ "$failure" = "corrupt jar" ]; then
+                want="[Error: Invalid or corrupt jarfile $(winpath "$work/real/app/bad.jar")]"
+                if [ "$texts" = "$want" ]; then
+                    check "real runtime, $road: the box holds the runtime's text" ok
+                else
+                    check "real runtime, $road: the box holds the runtime's text" bad \
+                        "got $texts want $want"
+                fi
+            fi
+        done
+        printf '[Application]\napp.mainclass=hello.Main\napp.runtime=%s\n' "$runtime" \
+            > "$work/real/app/MyApp.cfg"
+        run_counting_boxes "$1" "$road" "exit:4"
+        if [ "$boxes" = 0 ] && [ "$code" = 4 ]; then
+            check "real runtime, $road: System.exit(4) is exit code 4 and no box" ok
+        else
+            check "real runtime, $road: System.exit(4) is exit code 4 and no box" bad \
+                "boxes=$boxes titles=$titles code=$code"
+        fi
+    done
+    # A crash ends the child with a Windows status; wine reports its low byte.
+    run_counting_boxes "$1" relaunch "exit:0xC0000005"
+    if [ "$boxes" = 1 ] && [ "$titles" = "[MyApp.exe]" ] \
+       && [ "$texts" = "[Child process exited with code 0xC0000005]" ] && [ "$code" = 5 ]; then
+        check "real runtime, relaunch: a crashed child gets one box naming its status" ok
+    else
+        check "real runtime, relaunch: a crashed child gets one box naming its status" bad \
+            "boxes=$boxes titles=$titles texts=$texts code=$code"
+    fi
+}
+
 # --- The error message box as a user sees it.
 if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
     # Xvfb picks a free display itself and writes its number.
@@ -128,6 +227,15 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
         check "closing the box ends the launcher with exit code 1" ok
     else
         check "closing the box ends the launcher with exit code 1" bad "code=$code $(cat "$work/box.err")"
+    fi
+
+    # --- With the real runtime library: one box for one failure, on both
+    # roads, holding the runtime's own text; an application's exit code
+    # passes through silently; a crashed child gets one box with its code.
+    if [ -f "$build/real-runtime/bin/server/jvm.dll" ]; then
+        real_runtime_boxes "$display"
+    else
+        echo "SKIP: no real runtime in $build/real-runtime (../shared/runtime is absent)"
     fi
     wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
     kill "$xvfb" 2>/dev/null

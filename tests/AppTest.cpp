@@ -69,6 +69,21 @@ TEST_F(AppTest, AFailingErrorBoxReportsOnceAndTheExitCodeStaysOne) {
     EXPECT_EQ(errorBoxCalls, 1);
 }
 
+int countedBoxes = 0;
+void countingErrorBox(const tstring&, const tstring&) {
+    ++countedBoxes;
+}
+void throwsShownError() { TARN_THROW(ShownError("Failed to launch JVM")); }
+
+// What the user has been shown already is reported, not shown again.
+TEST_F(AppTest, AShownErrorGetsNoSecondBox) {
+    const testing_support::ScopedEnv env(L"LOFTWICK_DEBUG", nullptr);
+    EXPECT_EQ(app::wlaunch(std::nothrow, throwsShownError, countingErrorBox), 1);
+    EXPECT_EQ(countedBoxes, 0);
+    EXPECT_EQ(app::wlaunch(std::nothrow, throwsTarnError, countingErrorBox), 1);
+    EXPECT_EQ(countedBoxes, 1);
+}
+
 TEST_F(AppTest, DebugSwitchIsExactlyTrue) {
     struct Row { const wchar_t* value; bool expected; };
     const Row rows[] = {{L"true", true}, {L"TRUE", false}, {L"1", false}, {L"", false},

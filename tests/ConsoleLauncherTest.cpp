@@ -50,6 +50,8 @@ TEST_F(ConsoleLauncherTest, TheApplicationsExitCodeOnBothRoads) {
             EXPECT_EQ(r.processCount, inProcess ? 1u : 2u) << utf8(row.value);
         }
     }
+    // Not windowed: the runtime writes its own errors to standard error.
+    EXPECT_EQ(parseRecord(readFile(record)).at("javaargs"), "0 cpwildcard=0 javaw=0 ergo=0");
 }
 
 TEST_F(ConsoleLauncherTest, ErrorsAreOneLineOnStandardError) {

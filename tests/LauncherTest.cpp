@@ -85,7 +85,8 @@ TEST_F(LauncherTest, InProcessRoadHandsTheRuntimeTheExactCommandLine) {
     EXPECT_EQ(f.at("argv[argc]"), "null");
     EXPECT_EQ(f.at("jargc"), "0 jargv=null appclassc=0 appclassv=null");
     EXPECT_EQ(f.at("fullversion"), "[] dotversion=[] pname=[java] lname=[java]");
-    EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=0 ergo=0");
+    // Windowed: the runtime shows its own errors in a box.
+    EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=1 ergo=0");
     EXPECT_EQ(f.at("dlldir"), utf8(image.runtimeDir() + L"\\bin"));
     EXPECT_EQ(f.at("PATH"), utf8(path));
     EXPECT_EQ(f.at("jvm.dll loaded"), "");
@@ -145,14 +146,25 @@ TEST_F(LauncherTest, RuntimeFailureOnBothRoads) {
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_EQ(r.stdErr, "Failed to launch JVM\n");
 
+    // The child reports, once; the parent adds nothing.
     r = run(L"", false, {{L"STANDIN_EXIT", L"3"}});
     EXPECT_EQ(r.exitCode, 1u);
-    EXPECT_EQ(r.stdErr, "Failed to launch JVM\nChild process exited with code 1\n");
+    EXPECT_EQ(r.stdErr, "Failed to launch JVM\n");
+}
 
-    // A child ended by an access violation: its code prints unsigned.
-    r = run(L"", false, {{L"STANDIN_EXIT_PROCESS", L"0xC0000005"}});
-    EXPECT_EQ(r.exitCode, 1u);
-    EXPECT_EQ(r.stdErr, "Child process exited with code 3221225477\n");
+// Regression: the relaunching parent turned every code an application
+// chose into an error box and exit code 1.
+TEST_F(LauncherTest, TheRelaunchedApplicationsExitCodeIsTheLaunchers) {
+    image.cfg(basicCfg).withRuntime();
+    for (const wchar_t* code : {L"4", L"255", L"0xFFFFFFFF"}) {
+        const ProcessResult r = run(L"", false, {{L"STANDIN_EXIT_PROCESS", code}});
+        EXPECT_EQ(r.exitCode, std::wcstoul(code, nullptr, 0));
+        EXPECT_EQ(r.stdErr, "") << utf8(code);
+    }
+    // A crash is never silent: one report naming the status, the code kept.
+    const ProcessResult r = run(L"", false, {{L"STANDIN_EXIT_PROCESS", L"0xC0000005"}});
+    EXPECT_EQ(r.exitCode, 0xC0000005u);
+    EXPECT_EQ(r.stdErr, "Child process exited with code 0xC0000005\n");
 }
 
 TEST_F(LauncherTest, LauncherLibraryWithoutEntry) {

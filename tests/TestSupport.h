@@ -34,6 +34,12 @@ void copyFile(const tstring& from, const tstring& to);
 tstring binDir();
 tstring launcherExe();  // LOFTWICK_T_LAUNCHER when set
 tstring standInRuntimeDir();
+// The real runtime unpacked around the stand-in jvm.dll; empty when the
+// build had none to unpack.
+tstring realRuntimeDir();
+
+// A zip archive (as a jar is) holding these files, stored uncompressed.
+std::string storedZip(const std::map<std::string, std::string>& files);
 
 // Restores an environment variable (or its absence) when it goes.
 class ScopedEnv {

@@ -218,6 +218,9 @@ void* Jvm::makeLaunchData() const {
 
 void Jvm::launch() {
     if (callRuntime() != 0) {
+        if (windowed && runtimeToldUser && runtimeToldUser()) {
+            TARN_THROW(ShownError("Failed to launch JVM"), 213);
+        }
         TARN_THROW("Failed to launch JVM", 213);
     }
 }
@@ -233,5 +236,5 @@ int Jvm::callRuntime() {
 
     const DllFunction<void*> jliLaunch(Dll(tstrings::TextBuilder() << path),
                                        tstrings::TextBuilder() << "JLI_Launch");
-    return jvmLauncherCallJli(block.get(), jliLaunch);
+    return jvmLauncherCallJli(block.get(), jliLaunch, windowed);
 }

@@ -37,7 +37,16 @@ public:
     // by the returned handle until the table's closeHandle.
     void* makeLaunchData() const;
 
-    // Calls JLI_Launch of the library at getPath(); throws unless it returns 0.
+    // A windowed runtime shows its errors in a message box of its own (the
+    // GUI launcher has no standard error a user sees); `toldUser` answers,
+    // after a failed launch, whether it did. Off by default.
+    void setWindowed(bool (*toldUser)()) {
+        windowed = true;
+        runtimeToldUser = toldUser;
+    }
+
+    // Calls JLI_Launch of the library at getPath(); throws unless it returns
+    // 0: a ShownError when the windowed runtime has told the user already.
     void launch();
 
     // The same call, returning what JLI_Launch returned: the exit code of a
@@ -48,6 +57,8 @@ private:
     tstring path;
     tstring_array args;
     size_t runtimeOptionsEnd = static_cast<size_t>(-1);
+    bool windowed = false;
+    bool (*runtimeToldUser)() = nullptr;
 };
 
 extern "C" {
@@ -77,7 +88,8 @@ __declspec(dllexport) JvmlLauncherAPI* jvmLauncherGetAPI(void);
 
 JvmlLauncherData* jvmLauncherMakeData(JvmlLauncherAPI* api, JvmlLauncherHandle h);
 void jvmLauncherTrace(const char* format, ...);
-int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch);
+// windowed: the runtime's windowed-launcher flag (its errors in a box).
+int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch, int windowed);
 
 } // extern "C"
 

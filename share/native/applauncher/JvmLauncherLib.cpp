@@ -62,7 +62,7 @@ void jvmLauncherTrace(const char* format, ...) {
     std::fputs("\n", stderr);
 }
 
-int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch) {
+int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch, int windowed) {
     jvmLauncherTrace("jli lib: [%s]", data->jliLibPath);
     char* const* argv = data->jliLaunchArgv;
     for (int i = 0; i < data->jliLaunchArgc; ++i) {
@@ -73,7 +73,7 @@ int jvmLauncherCallJli(const JvmlLauncherData* data, void* jliLaunch) {
     }
     const JLI_LaunchFunc launch = reinterpret_cast<JLI_LaunchFunc>(jliLaunch);
     return launch(data->jliLaunchArgc, data->jliLaunchArgv, 0, nullptr, 0, nullptr,
-                  "", "", "java", "java", 0, 0, 0, 0);
+                  "", "", "java", "java", 0, 0, windowed ? 1 : 0, 0);
 }
 
 } // extern "C"

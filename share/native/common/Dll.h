@@ -23,6 +23,7 @@ public:
 
     void* getFunction(const std::string& name, bool throwIfNotFound) const;
     const tstring& getPath() const { return path; }
+    HMODULE getHandle() const { return handle; }
 
 private:
     tstring path;

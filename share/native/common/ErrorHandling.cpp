@@ -100,6 +100,10 @@ TarnError<SysError> makeError(const SysError& e, const SourceLocation& loc) {
     return TarnError<SysError>(e, loc);
 }
 
+TarnError<ShownError> makeError(const ShownError& e, const SourceLocation& loc) {
+    return TarnError<ShownError>(e, loc);
+}
+
 TarnError<std::runtime_error> makeError(const char* msg, const SourceLocation& loc) {
     return makeError(std::runtime_error(msg), loc);
 }

@@ -56,11 +56,20 @@ public:
              unsigned long errorCode, const char* label = "System error");
 };
 
+// A failure the user has already been shown by someone else (a windowed
+// runtime shows its own box): reported on standard error and in the trace,
+// never in a second box.
+class ShownError : public std::runtime_error {
+public:
+    explicit ShownError(const std::string& message) : std::runtime_error(message) {}
+};
+
 // The calling thread's last system error code (GetLastError).
 unsigned long lastSystemErrorCode();
 
 TarnError<std::runtime_error> makeError(const std::runtime_error& e, const SourceLocation& loc);
 TarnError<SysError> makeError(const SysError& e, const SourceLocation& loc);
+TarnError<ShownError> makeError(const ShownError& e, const SourceLocation& loc);
 TarnError<std::runtime_error> makeError(const char* msg, const SourceLocation& loc);
 TarnError<std::runtime_error> makeError(const std::string& msg, const SourceLocation& loc);
 TarnError<std::runtime_error> makeError(const tstrings::TextBuilder& msg, const SourceLocation& loc);

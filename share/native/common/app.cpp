@@ -11,6 +11,7 @@
 namespace {
 
 const std::string* lastErrorMessageSlot = nullptr;
+bool lastErrorShownSlot = false;
 
 // The short record of trace output.
 class StandardLogAppender : public LogAppender {
@@ -60,7 +61,10 @@ public:
     ResetLastErrorMsgAtEndOfScope() = default;
     ResetLastErrorMsgAtEndOfScope(const ResetLastErrorMsgAtEndOfScope&) = delete;
     ResetLastErrorMsgAtEndOfScope& operator=(const ResetLastErrorMsgAtEndOfScope&) = delete;
-    ~ResetLastErrorMsgAtEndOfScope() { lastErrorMessageSlot = nullptr; }
+    ~ResetLastErrorMsgAtEndOfScope() {
+        lastErrorMessageSlot = nullptr;
+        lastErrorShownSlot = false;
+    }
 };
 
 } // namespace
@@ -77,6 +81,10 @@ LogAppender& lastErrorLogAppender() {
 
 std::string lastErrorMessage() {
     return lastErrorMessageSlot ? *lastErrorMessageSlot : std::string();
+}
+
+bool lastErrorShown() {
+    return lastErrorShownSlot;
 }
 
 // Reporting a failure can itself fail (out of memory): the exit code still
@@ -100,6 +108,7 @@ int launch(const std::nothrow_t&, LaunchFunction func, LogAppender* lastErrorApp
     } catch (const TarnErrorBase& e) {
         errorMessage = (tstrings::TextBuilder() << std::string(e.rawMessage())).utf8();
         lastErrorMessageSlot = &errorMessage;
+        lastErrorShownSlot = dynamic_cast<const ShownError*>(&e) != nullptr;
         try {
             throw;
         } catch (const std::runtime_error& re) {

@@ -27,6 +27,9 @@ bool isDebugRequested();
 // The plain text of the error being reported, UTF-8; empty outside it.
 std::string lastErrorMessage();
 
+// Whether the user has seen the error being reported already (ShownError).
+bool lastErrorShown();
+
 // The process-wide sink that writes lastErrorMessage() to standard error.
 LogAppender& lastErrorLogAppender();
 

@@ -1,4 +1,5 @@
 // The launch sequence: in this process, or through one relaunched child.
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
+#include "RuntimeBoxWatch.h"
 #include "SysInfo.h"
 #include "Toolbox.h"
 #include "WinLauncher.h"
@@ -16,9 +18,12 @@
 
 namespace {
 
-// Set by the console flavour: the runtime's result and the child's exit code
-// pass through instead of becoming errors.
+// Set by the console flavour: the runtime's result passes through instead of
+// becoming an error, and the runtime writes its errors to standard error.
 bool passExitCode = false;
+// The exit code the application decided (the console runtime's result, or a
+// relaunched child's code); while unset, the launcher's own outcome counts.
+bool appExitCodeSet = false;
 unsigned long appExitCode = 0;
 HANDLE waitedChild = nullptr;
 
@@ -130,6 +135,12 @@ void passStandardHandles(STARTUPINFOW& si) {
     }
 }
 
+// A status Windows ends a crashed process with (an access violation is
+// 0xC0000005); no application chooses one: System.exit(-1) is 0xFFFFFFFF.
+bool isExceptionStatus(DWORD code) {
+    return code >= 0xC0000000UL && code <= 0xC000FFFFUL;
+}
+
 void launchInProcess(Jvm& jvm) {
     const tstring libDir = FileUtils::dirname(jvm.getPath());
     SetDllDirectoryW(libDir.c_str());
@@ -145,7 +156,10 @@ void launchInProcess(Jvm& jvm) {
     }
     if (passExitCode) {
         appExitCode = static_cast<unsigned long>(jvm.callRuntime());
+        appExitCodeSet = true;
     } else {
+        jvm.setWindowed(RuntimeBoxWatch::boxShown);
+        const RuntimeBoxWatch watch(jliDll->getHandle());
         jvm.launch();
     }
 }
@@ -189,13 +203,14 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetExitCodeProcess() failed",
                             reinterpret_cast<const void*>(GetExitCodeProcess), err));
     }
-    if (passExitCode) {
-        appExitCode = exitCode;
-        return;
-    }
-    if (exitCode != 0) {
-        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code "
-                   << static_cast<unsigned long>(exitCode));
+    // The child has reported whatever went wrong, once; its code is the
+    // application's. Only a crash would pass unseen.
+    appExitCode = exitCode;
+    appExitCodeSet = true;
+    if (!passExitCode && isExceptionStatus(exitCode)) {
+        char status[16];
+        std::snprintf(status, sizeof(status), "0x%08lX", static_cast<unsigned long>(exitCode));
+        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code " << status);
     }
 }
 
@@ -228,9 +243,10 @@ void launchApp() {
 int launchConsole() {
     passExitCode = true;
     const int result = app::launch(std::nothrow, launchApp, nullptr);
-    return result != 0 ? result : static_cast<int>(appExitCode);
+    return appExitCodeSet ? static_cast<int>(appExitCode) : result;
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    return app::wlaunch(std::nothrow, launchApp);
+    const int result = app::wlaunch(std::nothrow, launchApp);
+    return appExitCodeSet ? static_cast<int>(appExitCode) : result;
 }

@@ -24,7 +24,7 @@ public:
     void append(const LogRecord&) override {
         // Its own failure is logged through the chain that holds this sink:
         // that record must not come back here, or it recurses without end.
-        if (busy) {
+        if (busy || app::lastErrorShown()) {
             return;
         }
         busy = true;
