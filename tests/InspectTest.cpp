@@ -74,6 +74,22 @@ TEST_F(InspectTest, DroppedLinesAndMissingFiles) {
     }
 }
 
+// What the runtime would read otherwise than meant: an argument file among
+// the Java options (an application argument may start with '@'), and a
+// runtime's folder holding the image.
+TEST_F(InspectTest, ArgumentFilesAndAForeignRuntimeHome) {
+    writeFile(dir / L"bin\\java.dll", "");
+    image.cfg("[Application]\napp.mainclass=M\n[JavaOptions]\njava-options=@$APPDIR\\jvm.opts\n"
+              "[ArgOptions]\narguments=@app.args\n").withRuntime();
+    const ProcessResult r = inspect();
+    EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
+    EXPECT_NE(r.stdOut.find("Problems:\n  Java option \"@" + u(image.appDir()) + "\\jvm.opts\" names an "
+                            "argument file, which the runtime does not read when started by the "
+                            "launcher\n  the folder above the image, \"" + u(dir.path()) + "\", holds "
+                            "bin\\java.dll: the runtime would take it as its home instead of \""
+                            + u(image.runtimeDir()) + "\"\nLaunch road"), std::string::npos) << r.stdOut;
+}
+
 TEST_F(InspectTest, ByteOrderMarkAndJson) {
     image.cfg("\xEF\xBB\xBF[Application]\napp.mainclass=M\n").withRuntime();
     const ProcessResult r = inspect(tstring(), true);

@@ -138,6 +138,9 @@ TEST_F(PackagerTest, RefusedInputs) {
         {{"--main-class", "M", "--argument", "two\nlines"},
          "the argument \"two\nlines\" holds a line break or NUL, which the launcher configuration cannot carry"},
         {{"--main-class", "M", "--java-option", "\xFF"}, "the Java option \"\xFF\" is not valid UTF-8"},
+        {{"--main-class", "M", "--java-option", "@jvm.opts"},
+         "the Java option \"@jvm.opts\" names an argument file, which the runtime does not read "
+         "when started by the launcher; give the options themselves"},
         {{"--main-class", "M", "--class-path", "a;b"}, "the class path entry \"a;b\" holds ';', which separates the entries"},
         {{"--main-class", "M", "--app-version", "1.2.3.4.5"}, "the version \"1.2.3.4.5\" is not one to four numbers"},
     };

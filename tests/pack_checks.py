@@ -31,9 +31,38 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def wine(build, *args):
+def wine(build, *args, env=None):
     return subprocess.run([WINE_RUN, os.path.join(build, "wineprefix"), *args],
-                          capture_output=True)
+                          capture_output=True, env=None if env is None else {**os.environ, **env})
+
+
+def check_real_runtime(c, build, pack, inputs, icon, work):
+    """An image packed around the real runtime launches through its jli.dll."""
+    runtime = os.path.join(build, "real-runtime")
+    if not os.path.exists(os.path.join(runtime, "bin", "server", "jvm.dll")):
+        print("SKIP: no real runtime in the build tree (../shared/runtime is absent)")
+        return
+    image = os.path.join(work, "real", "Packed")
+    r = subprocess.run([pack, *pack_args("Packed", inputs, runtime, icon, image)], capture_output=True)
+    c.check("loftwick-pack packs around the real runtime", r.returncode == 0, r.stderr.decode())
+    record = os.path.join(work, "real", "record.txt")
+    exe = os.path.join(image, "Packed.exe")
+    r = wine(build, exe, env={"STANDIN_RECORD": windows_path(record), "LC_ALL": "en_US.UTF-8"})
+    fields = {}
+    with open(record, encoding="cp1252") as f:
+        for line in f.read().split("\n"):
+            key, _, value = line.partition("=")
+            fields.setdefault(key, value)
+    options = [fields.get("jvm.option[%d]" % i) for i in range(int(fields.get("jvm.options", 0)))]
+    app = windows_path(os.path.join(image, "app"))
+    want = ["-Djava.class.path=" + app + "\\hello.jar;" + app + "\\lib\\util.jar", *JAVA_OPTIONS,
+            "-Dloftwick.app-path=" + windows_path(exe),
+            "-Dsun.java.command=hello.Main " + " ".join(ARGUMENTS), "-Dsun.java.launcher=SUN_STANDARD"]
+    args = [fields.get("jvm.main.arg[%d]" % i) for i in range(int(fields.get("jvm.main.argc", 0)))]
+    c.check("the packed image reaches the virtual machine through the real jli.dll",
+            r.returncode == 0 and options == want and args == ARGUMENTS and
+            fields.get("jvm.mainname") == "hello.Main",
+            json.dumps(options) + "\n" + json.dumps(want) + "\n" + json.dumps(args))
 
 
 def make_inputs(work, build):
@@ -165,6 +194,8 @@ def run_checks(build, pack, work):
     c.check("packing a signed launcher is refused", r.returncode == 1 and
             b"carries an Authenticode signature" in r.stderr and
             not os.path.exists(os.path.join(work, "again")), r.stderr.decode())
+
+    check_real_runtime(c, build, pack, inputs, icon, work)
 
     # The Linux release archive: its loftwick-pack finds the launchers beside it.
     dist = os.path.join(work, "dist")

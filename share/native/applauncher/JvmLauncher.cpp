@@ -88,8 +88,12 @@ Jvm& Jvm::initFromConfigFile(const CfgFile& cfg) {
     return *this;
 }
 
+size_t Jvm::runtimeOptionCount() const {
+    return std::min(runtimeOptionsEnd, args.size());
+}
+
 bool Jvm::hasSplashArgument() const {
-    const size_t end = std::min(runtimeOptionsEnd, args.size());
+    const size_t end = runtimeOptionCount();
     for (size_t i = 0; i < end; ++i) {
         if (tstrings::hasPrefix(args[i], L"-splash:")) {
             return true;

@@ -33,6 +33,10 @@ public:
     // has placed the main entry, what follows belongs to the application.
     bool hasSplashArgument() const;
 
+    // How many leading arguments (the executable's path included) are
+    // runtime options, before the main entry and the application's.
+    size_t runtimeOptionCount() const;
+
     // A new launch data object (UTF-8 library path, ANSI arguments), owned
     // by the returned handle until the table's closeHandle.
     void* makeLaunchData() const;

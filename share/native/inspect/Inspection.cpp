@@ -100,6 +100,26 @@ void checkArguments(Inspection& report, const tstring_array& args) {
     }
 }
 
+// What the runtime would take otherwise than meant: an argument file among
+// the Java options (not read when started by the launcher), and a runtime
+// folder just above the image (taken as the runtime's home before its own).
+void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launcherPath) {
+    for (size_t i = 1; i < jvm.runtimeOptionCount(); ++i) {
+        if (tstrings::hasPrefix(jvm.getArgs()[i], L"@")) {
+            report.problems.push_back("Java option " + quoted(jvm.getArgs()[i])
+                + " names an argument file, which the runtime does not read when started by "
+                  "the launcher");
+        }
+    }
+    const tstring above = FileUtils::dirname(FileUtils::dirname(launcherPath));
+    if (!above.empty() && FileUtils::isFileExists(FileUtils::joinPath(above, L"bin\\java.dll"))
+        && tstrings::asciiLower(above) != tstrings::asciiLower(report.runtimeDir)) {
+        report.problems.push_back("the folder above the image, " + quoted(above)
+            + ", holds bin\\java.dll: the runtime would take it as its home instead of "
+            + quoted(report.runtimeDir));
+    }
+}
+
 // The launcher's own warnings (a splash image it skips) are problems too;
 // installed for its lifetime, it puts the previous sink back.
 class WarningCollector : public LogAppender {
@@ -145,6 +165,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
             report.arguments.push_back(a == ownProperty ? L"-Dloftwick.app-path=" + launcherPath : a);
         }
         checkArguments(report, report.arguments);
+        checkRuntimeView(report, *jvm, launcherPath);
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }

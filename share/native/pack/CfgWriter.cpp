@@ -18,6 +18,16 @@ std::string checked(const std::string& what, const std::string& value) {
     return value;
 }
 
+// Started through its library, the runtime takes "@file" as the main class.
+std::string javaOption(const std::string& option) {
+    if (!option.empty() && option[0] == '@') {
+        throw PackError("the Java option \"" + option + "\" names an argument file, which the "
+                        "runtime does not read when started by the launcher; give the options "
+                        "themselves");
+    }
+    return checked("the Java option", option);
+}
+
 bool isAbsoluteOrMacro(const std::string& path) {
     return (!path.empty() && (path[0] == '$' || path[0] == '\\' || path[0] == '/'))
             || (path.size() >= 2 && path[1] == ':');
@@ -74,7 +84,7 @@ std::string cfgText(const LaunchSettings& s) {
     if (!s.javaOptions.empty()) {
         out += "[JavaOptions]\n";
         for (const std::string& option : s.javaOptions) {
-            line(out, "java-options", checked("the Java option", option));
+            line(out, "java-options", javaOption(option));
         }
     }
     if (!s.arguments.empty()) {
