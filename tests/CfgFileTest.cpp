@@ -86,6 +86,19 @@ public:
     tstring_array keys;
 };
 
+// The name runs to the last ']' of the line, whatever comes between.
+TEST_F(CfgFileTest, HeaderNameEndsAtTheLastBracket) {
+    struct Row { const char* header; bool recognised; };
+    for (const Row& row : {Row{"[Application]]", false}, Row{"[Application]x]", false},
+                           Row{"[App]lication]", false}, Row{"[[Application]", false},
+                           Row{"[Application] ] x", false}, Row{"[Application]trailing", true},
+                           Row{"[Application][", true}}) {
+        const CfgFile cfg = load(std::string(row.header) + "\napp.mainclass=M\n");
+        EXPECT_EQ(values(cfg, CfgFile::application, CfgFile::mainclass),
+                  row.recognised ? tstring_array{L"M"} : tstring_array()) << row.header;
+    }
+}
+
 TEST_F(CfgFileTest, EscapedSeparatorKeepsSearching) {
     const CfgFile cfg = load("[ArgOptions]\narguments\\=x=v\narguments=k\\=v=w\n");
     EXPECT_EQ(values(cfg, CfgFile::argOptions, CfgFile::arguments), tstring_array{L"k\\=v=w"});
@@ -158,6 +171,16 @@ TEST_F(CfgFileTest, MacrosAndValueAccess) {
 
     const auto& cp = *resolved.sectionProperties(CfgFile::application).find(CfgFile::classpath);
     EXPECT_EQ(CfgFile::pathListOf(cp), L"C:\\A\\app\\x.jar;C:\\A;C:\\A\\appX");
+}
+
+// A macro text may name another macro, which names a third: each level
+// takes one more pass in the map's order, until nothing changes.
+TEST_F(CfgFileTest, MacrosSeveralLevelsDeep) {
+    const MacroMap macros = {{L"$APPDIR", L"C:\\A"}, {L"$BINDIR", L"$APPDIR\\b"},
+                             {L"$ROOTDIR", L"$BINDIR\\r"}};
+    const CfgFile cfg = load("[Application]\napp.classpath=$ROOTDIR;$BINDIR;$ROOTDIR$ROOTDIR\n");
+    EXPECT_EQ(values(cfg.resolveMacros(macros), CfgFile::application, CfgFile::classpath),
+              tstring_array{L"C:\\A\\b\\r;C:\\A\\b;C:\\A\\b\\rC:\\A\\b\\r"});
 }
 
 // Regression: an install directory whose path holds a macro name made the

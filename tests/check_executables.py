@@ -7,12 +7,13 @@ Usage: check_executables.py FILE:gui|console[:EXPORT] ...
 Exits 1 and names every finding when anything is wrong.
 """
 import re
+import struct
 import sys
 import xml.etree.ElementTree as ET
 
 import pefile
 
-RT_VERSION, RT_MANIFEST = 16, 24
+RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 SUBSYSTEMS = {"gui": 2, "console": 3}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll",
                "version.dll", "gdi32.dll", "ole32.dll", "comctl32.dll", "ntdll.dll"}
@@ -138,9 +139,15 @@ def version_numbers(text):
 
 
 def check_version(pe, problems):
-    if not resources(pe, RT_VERSION):
+    found = resources(pe, RT_VERSION)
+    if not found:
         problems.append("no version information")
         return
+    for data in found.values():
+        # Windows reads the block as long as its first field says.
+        if len(data) < 2 or struct.unpack("<H", data[:2])[0] != len(data):
+            problems.append("version information of %d bytes says %d" % (len(data),
+                            struct.unpack("<H", data[:2])[0] if len(data) >= 2 else 0))
     fixed = pe.VS_FIXEDFILEINFO[0]
     fixed_file = (fixed.FileVersionMS >> 16, fixed.FileVersionMS & 0xFFFF,
                   fixed.FileVersionLS >> 16, fixed.FileVersionLS & 0xFFFF)
@@ -174,6 +181,47 @@ def check_version(pe, problems):
                             % (key, strings[key], ".".join(map(str, numbers))))
 
 
+def image_shape(data):
+    """(width, height, bit count) of an icon image: a PNG or a DIB (whose
+    height counts the mask too)."""
+    if data[:8] == b"\x89PNG\r\n\x1a\n" and len(data) >= 24:
+        width, height = struct.unpack(">II", data[16:24])
+        return width, height, 32
+    if len(data) >= 16:
+        _, width, height, _, bits = struct.unpack("<IiiHH", data[:16])
+        return width, height // 2, bits
+    return None
+
+
+def check_icons(pe, problems):
+    """Each group entry as Windows reads it: the image it names exists, and
+    its byte count, size and bit count are the image's own."""
+    images = resources(pe, RT_ICON)
+    for (group_id, lang), data in resources(pe, RT_GROUP_ICON).items():
+        where = "icon group %s" % group_id
+        if len(data) < 6 or struct.unpack("<HH", data[:4]) != (0, 1):
+            problems.append("%s: not an icon group header" % where)
+            continue
+        count = struct.unpack("<H", data[4:6])[0]
+        if len(data) != 6 + 14 * count:
+            problems.append("%s: %d bytes for %d entries" % (where, len(data), count))
+            continue
+        for i in range(count):
+            width, height, colors, _, planes, bits, size, image_id = struct.unpack(
+                "<BBBBHHIH", data[6 + 14 * i:20 + 14 * i])
+            image = images.get((image_id, lang))
+            if image is None:
+                problems.append("%s entry %d names icon %d, which is missing" % (where, i, image_id))
+                continue
+            if size != len(image):
+                problems.append("%s entry %d says %d bytes, icon %d has %d"
+                                % (where, i, size, image_id, len(image)))
+            shape = image_shape(image)
+            if shape != (width or 256, height or 256, bits) or planes != 1:
+                problems.append("%s entry %d says %dx%d, %d planes, %d bits; icon %d is %s"
+                                % (where, i, width or 256, height or 256, planes, bits, image_id, shape))
+
+
 def check(path, subsystem, export):
     problems = []
     try:
@@ -199,6 +247,7 @@ def check(path, subsystem, export):
         except UnicodeDecodeError:
             problems.append("manifest is not UTF-8")
     check_version(pe, problems)
+    check_icons(pe, problems)
     return problems
 
 
