@@ -19,14 +19,47 @@ const ResourceLanguages& languagesOf(const ResourceTree& tree, uint16_t type, ui
     return tree.at(ResourceName::number(type)).at(ResourceName::number(id));
 }
 
-TEST(StampTest, AppendsAResourceSectionAndKeepsEverythingElse) {
+// As the launcher is built, .reloc follows .rsrc: the resources are
+// rewritten where they were and .reloc moves behind them, unchanged.
+TEST(StampTest, RewritesTheResourcesInPlaceAndMovesRelocationsBehind) {
     const Bytes launcher = launcherBytes();
+    const PeFile before = PeFile::read(launcher, "before");
+    const PeFile after = PeFile::read(stampExecutable(launcher, "launcher", branding()), "after");
+    const size_t n = before.sections().size();
+    ASSERT_EQ(after.sections().size(), n);
+    for (size_t i = 0; i + 2 < n; ++i) {
+        EXPECT_EQ(after.sections()[i].header, before.sections()[i].header) << i;
+        EXPECT_EQ(after.sections()[i].data, before.sections()[i].data) << i;
+    }
+    for (int d : {0, 1, 3, 9, 12}) {  // exports, imports, exceptions, TLS, IAT
+        EXPECT_EQ(after.directoryRva(d), before.directoryRva(d)) << d;
+    }
+    const PeSection& rsrc = after.sections()[n - 2];
+    const PeSection& reloc = after.sections()[n - 1];
+    EXPECT_EQ(rsrc.virtualAddress(), before.sections()[n - 2].virtualAddress());
+    EXPECT_EQ(rsrc.pointerToRawData(), before.sections()[n - 2].pointerToRawData());
+    EXPECT_EQ(after.directoryRva(PeFile::ResourceTable), rsrc.virtualAddress());
+    EXPECT_EQ(after.directorySize(PeFile::ResourceTable), rsrc.virtualSize());
+    EXPECT_EQ(reloc.data, before.sections()[n - 1].data);
+    EXPECT_EQ(reloc.virtualAddress(), alignUp(rsrc.virtualAddress() + rsrc.virtualSize(), 0x1000));
+    EXPECT_EQ(reloc.pointerToRawData(), rsrc.pointerToRawData() + rsrc.sizeOfRawData());
+    EXPECT_EQ(after.directoryRva(PeFile::BaseRelocationTable), reloc.virtualAddress());
+    EXPECT_EQ(after.directorySize(PeFile::BaseRelocationTable),
+              before.directorySize(PeFile::BaseRelocationTable));
+}
+
+// Any other layout keeps every section where it is and appends one.
+TEST(StampTest, AppendsAResourceSectionAndKeepsEverythingElse) {
+    Bytes launcher = launcherBytes();
+    const PeFile original = PeFile::read(launcher, "original");
+    const ByteReader l(launcher, "l");
+    const size_t lastHeader = l.u32(0x3C) + 24 + l.u16(l.u32(0x3C) + 20)
+            + 40 * (original.sections().size() - 1);
+    launcher[lastHeader + 5] = 'x';  // .reloc becomes .relox, which need not move
     const Bytes stamped = stampExecutable(launcher, "launcher", branding());
     const PeFile before = PeFile::read(launcher, "before");
     const PeFile after = PeFile::read(stamped, "after");
 
-    // The old resource section is not last (.reloc follows): nothing moves,
-    // one section is appended.
     ASSERT_EQ(after.sections().size(), before.sections().size() + 1);
     for (size_t i = 0; i < before.sections().size(); ++i) {
         EXPECT_EQ(after.sections()[i].header, before.sections()[i].header) << i;

@@ -140,6 +140,19 @@ def run_checks(build, pack, work):
     c.check("pefile: four icon images under one group", counts.get(3) == 4 and counts.get(14) == 1,
             str(counts))
     c.check("pefile: checksum", pe.OPTIONAL_HEADER.CheckSum == pe.generate_checksum())
+    names = [sec.Name.rstrip(b"\0").decode() for sec in pe.sections]
+    last = pe.sections[-1]
+    align = pe.OPTIONAL_HEADER.SectionAlignment
+    c.check("pefile: one .rsrc, .reloc behind it, SizeOfImage to the end of the last section",
+            names.count(".rsrc") == 1 and names[-2:] == [".rsrc", ".reloc"] and
+            pe.OPTIONAL_HEADER.SizeOfImage == (last.VirtualAddress + last.Misc_VirtualSize + align - 1)
+            // align * align, str(names))
+
+    def relocations(path):
+        return [(e.rva, e.type) for block in pefile.PE(path).DIRECTORY_ENTRY_BASERELOC
+                for e in block.entries]
+    c.check("pefile: the relocations are the launcher's own",
+            relocations(exe) == relocations(os.path.join(build, "bin", "loftwick-launcher.exe")))
 
     # The Windows build of the tool makes the same image, byte for byte.
     windows = os.path.join(work, "windows", "Packed")

@@ -133,31 +133,61 @@ Bytes PeFile::readRva(uint32_t rva, uint32_t size) const {
     throw PackError(what + " has an address outside its sections");
 }
 
+// Relocation blocks name addresses in other sections, never their own, so
+// the section that holds only them can move.
+bool PeFile::isRelocationSection(const PeSection& s) const {
+    const char name[8] = {'.', 'r', 'e', 'l', 'o', 'c', 0, 0};
+    return std::equal(name, name + 8, s.header.begin()) && directorySize(BaseRelocationTable) != 0
+            && directoryRva(BaseRelocationTable) == s.virtualAddress();
+}
+
 int PeFile::resourceSectionInPlace() const {
+    const size_t count = sectionList.size();
+    const bool relocationLast = count >= 2 && isRelocationSection(sectionList.back());
+    const size_t index = relocationLast ? count - 2 : count - 1;
+    const PeSection& rsrc = sectionList[index];
     const PeSection& last = sectionList.back();
-    if (directoryRva(ResourceTable) == 0 || last.virtualAddress() != directoryRva(ResourceTable)) {
+    if (directoryRva(ResourceTable) == 0 || rsrc.virtualAddress() != directoryRva(ResourceTable)) {
         return -1;
     }
-    for (const PeSection& s : sectionList) {
-        if (&s != &last && s.sizeOfRawData() > 0 && s.pointerToRawData() >= last.pointerToRawData()) {
+    for (size_t i = 0; i < count; ++i) {
+        const PeSection& s = sectionList[i];
+        const bool behind = i > index;
+        if (s.sizeOfRawData() > 0 && i != index
+            && (s.pointerToRawData() >= rsrc.pointerToRawData()) != behind) {
             return -1;
         }
     }
     const uint32_t directories = optional32(numberOfRvaAndSizesField);
+    const uint32_t end = last.virtualAddress() + last.extent();
     for (uint32_t i = 0; i < directories; ++i) {
         const uint32_t rva = directoryRva(static_cast<int>(i));
         // The certificate table holds a file offset, not an address.
-        if (i != ResourceTable && i != CertificateTable && rva >= last.virtualAddress()
-            && rva - last.virtualAddress() < last.extent()) {
+        const bool moves = i == ResourceTable || i == CertificateTable
+                || (relocationLast && i == BaseRelocationTable);
+        if (!moves && rva >= rsrc.virtualAddress() && rva < end) {
             return -1;
         }
     }
-    return static_cast<int>(sectionList.size() - 1);
+    return static_cast<int>(index);
+}
+
+// The section after `index` goes right behind it, in memory and in the file.
+void PeFile::moveAfter(size_t index) {
+    const PeSection& before = sectionList[index];
+    PeSection& moved = sectionList[index + 1];
+    const uint32_t rva = alignUp(before.virtualAddress() + before.extent(),
+                                 optional32(sectionAlignmentField));
+    const uint32_t offsetInSection = directoryRva(BaseRelocationTable) - moved.virtualAddress();
+    putU32(moved.header, 12, rva);
+    putU32(moved.header, 20, before.pointerToRawData() + before.sizeOfRawData());
+    setOptional32(dataDirectoriesField + 8 * BaseRelocationTable, rva + offsetInSection);
 }
 
 uint32_t PeFile::resourceRva() const {
-    if (resourceSectionInPlace() >= 0) {
-        return sectionList.back().virtualAddress();
+    const int inPlace = resourceSectionInPlace();
+    if (inPlace >= 0) {
+        return sectionList[static_cast<size_t>(inPlace)].virtualAddress();
     }
     const PeSection& last = sectionList.back();
     return alignUp(last.virtualAddress() + last.extent(), optional32(sectionAlignmentField));
@@ -171,7 +201,7 @@ void PeFile::setResources(const Bytes& data) {
     uint32_t initializedData = optional32(sizeOfInitializedDataField) + rawSize;
     PeSection s;
     if (inPlace >= 0) {
-        s = sectionList.back();
+        s = sectionList[static_cast<size_t>(inPlace)];
         initializedData -= s.sizeOfRawData();
     } else {
         const size_t table = optionalHeader()
@@ -192,15 +222,19 @@ void PeFile::setResources(const Bytes& data) {
     s.data = data;
     s.data.resize(rawSize, 0);
     if (inPlace >= 0) {
-        sectionList.back() = s;
+        sectionList[static_cast<size_t>(inPlace)] = s;
+        if (static_cast<size_t>(inPlace) + 1 < sectionList.size()) {
+            moveAfter(static_cast<size_t>(inPlace));
+        }
     } else {
         sectionList.push_back(s);
     }
+    const PeSection& last = sectionList.back();
 
     setOptional32(sizeOfInitializedDataField, initializedData);
     setOptional32(dataDirectoriesField + 8 * ResourceTable, rva);
     setOptional32(dataDirectoriesField + 8 * ResourceTable + 4, static_cast<uint32_t>(data.size()));
-    setOptional32(sizeOfImageField, alignUp(rva + static_cast<uint32_t>(data.size()),
+    setOptional32(sizeOfImageField, alignUp(last.virtualAddress() + last.extent(),
                                             optional32(sectionAlignmentField)));
 }
 

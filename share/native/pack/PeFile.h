@@ -25,7 +25,7 @@ struct PeSection {
 
 class PeFile {
 public:
-    enum Directory { ExportTable = 0, ResourceTable = 2, CertificateTable = 4 };
+    enum Directory { ExportTable = 0, ResourceTable = 2, CertificateTable = 4, BaseRelocationTable = 5 };
 
     // `what` names the file in messages.
     static PeFile read(const Bytes& file, const std::string& what);
@@ -39,8 +39,10 @@ public:
     Bytes readRva(uint32_t rva, uint32_t size) const;
 
     // Where new resource data would live, and then puts it there: in place
-    // when the resource section is the last one and holds nothing else,
-    // otherwise in a new section appended after all others.
+    // when the resource section holds nothing else and is the last one, or
+    // the last but a .reloc section, which then moves behind it (as Windows'
+    // own resource updater leaves a file); otherwise in a new section
+    // appended after all others.
     uint32_t resourceRva() const;
     void setResources(const Bytes& data);
 
@@ -51,6 +53,8 @@ private:
     uint32_t optional32(size_t offset) const;
     void setOptional32(size_t offset, uint32_t value);
     int resourceSectionInPlace() const;
+    bool isRelocationSection(const PeSection& s) const;
+    void moveAfter(size_t index);
     size_t imageEnd() const;
 
     std::string what;
