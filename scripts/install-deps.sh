@@ -15,6 +15,8 @@ PACKAGES="
   googletest
   python3-pefile
   osslsigncode
+  wixl
+  msitools
   openssl
   tmux
   xvfb
