@@ -95,17 +95,14 @@ void raise(const char* what) {
     ExitProcess(99);
 }
 
-template <int N> void unexpectedJni() { unexpected("JNI function", N); }
-template <int N> void unexpectedInvoke() { unexpected("invocation function", N); }
-
-template <size_t... I>
-void fillJni(void** table, std::index_sequence<I...>) {
-    ((table[I] = reinterpret_cast<void*>(&unexpectedJni<static_cast<int>(I)>)), ...);
+// One trap per slot of a table, so the record names the slot called.
+template <bool Jni, int N> void unexpectedSlot() {
+    unexpected(Jni ? "JNI function" : "invocation function", N);
 }
 
-template <size_t... I>
-void fillInvoke(void** table, std::index_sequence<I...>) {
-    ((table[I] = reinterpret_cast<void*>(&unexpectedInvoke<static_cast<int>(I)>)), ...);
+template <bool Jni, size_t... I>
+void fillWithTraps(void** table, std::index_sequence<I...>) {
+    ((table[I] = reinterpret_cast<void*>(&unexpectedSlot<Jni, static_cast<int>(I)>)), ...);
 }
 
 // The slots of the JNI function table that the runtime's launcher calls.
@@ -249,8 +246,8 @@ void* envPointer = jniTable;
 void* vmPointer = invokeTable;
 
 void fillTables() {
-    fillJni(jniTable, std::make_index_sequence<JniSlots>());
-    fillInvoke(invokeTable, std::make_index_sequence<InvokeSlots>());
+    fillWithTraps<true>(jniTable, std::make_index_sequence<JniSlots>());
+    fillWithTraps<false>(invokeTable, std::make_index_sequence<InvokeSlots>());
     const std::pair<int, void*> jni[] = {
         {ExceptionOccurred, reinterpret_cast<void*>(jniExceptionOccurred)},
         {ExceptionDescribe, reinterpret_cast<void*>(jniExceptionDescribe)},
