@@ -68,7 +68,7 @@ void* exchange(void** slot, void* value) {
 
 RuntimeBoxWatch::RuntimeBoxWatch(HMODULE module) {
     shown = false;
-    originalA = &MessageBoxA;
+    originalA = &MessageBoxA;  // user32's own, whatever the slots held
     originalW = &MessageBoxW;
     if (!module) {
         return;

@@ -1,5 +1,4 @@
 // The launch sequence: in this process, or through one relaunched child.
-#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -208,9 +207,8 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
     appExitCode = exitCode;
     appExitCodeSet = true;
     if (!passExitCode && isExceptionStatus(exitCode)) {
-        char status[16];
-        std::snprintf(status, sizeof(status), "0x%08lX", static_cast<unsigned long>(exitCode));
-        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code " << status);
+        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code "
+                   << tstrings::formatPrintf(L"0x%08lX", static_cast<unsigned long>(exitCode)));
     }
 }
 
