@@ -1,10 +1,11 @@
-// Options are "--name value" or "--name=value"; those marked repeatable
-// collect one value each time, in order.
+// The packing step, and the entry to the installer step.
 #include "PackCommand.h"
 
 #include <functional>
 #include <map>
 
+#include "InstallerCommand.h"
+#include "Options.h"
 #include "PackError.h"
 #include "Packager.h"
 
@@ -18,6 +19,7 @@ namespace {
 
 const char* const usage =
 "usage: loftwick-pack --name NAME --input DIR --runtime DIR --output DIR MAIN [options]\n"
+"       loftwick-pack installer IMAGE [options]   (an .msi of an image: installer --help)\n"
 "\n"
 "Makes a Windows application image from a Java application and a Java runtime:\n"
 "  OUTPUT\\NAME.exe          the launcher, carrying the application's icon and version\n"
@@ -59,10 +61,6 @@ const char* const usage =
 "\n"
 "Exit codes: 0 the image was made; 1 it could not be made (the message says why);\n"
 "2 the command line is wrong.\n";
-
-struct UsageError : PackError {
-    using PackError::PackError;
-};
 
 fs::path findLaunchers(const fs::path& self) {
     const fs::path dir = self.parent_path();
@@ -106,40 +104,7 @@ PackRequest parse(const std::vector<std::string>& args) {
     const std::map<std::string, bool*> flags = {
         {"--utf8-code-page", &utf8}, {"--replace", &replace},
     };
-    std::map<std::string, int> seen;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string option = args[i];
-        std::string value;
-        const size_t eq = option.find('=');
-        const bool inlineValue = option.rfind("--", 0) == 0 && eq != std::string::npos;
-        if (inlineValue) {
-            value = option.substr(eq + 1);
-            option.erase(eq);
-        }
-        if (flags.count(option)) {
-            if (inlineValue) {
-                throw UsageError(option + " takes no value");
-            }
-            *flags.at(option) = true;
-            continue;
-        }
-        if (!single.count(option) && !repeated.count(option)) {
-            throw UsageError("unknown option \"" + option + "\"");
-        }
-        if (!inlineValue) {
-            if (i + 1 >= args.size()) {
-                throw UsageError(option + " needs a value");
-            }
-            value = args[++i];
-        }
-        if (repeated.count(option)) {
-            repeated.at(option)->push_back(value);
-        } else if (++seen[option] > 1) {
-            throw UsageError(option + " is given twice");
-        } else {
-            single.at(option)(value);
-        }
-    }
+    const std::map<std::string, int> seen = parseOptions(args, {single, repeated, flags, nullptr});
     for (const char* required : {"--name", "--input", "--runtime", "--output"}) {
         if (!seen.count(required)) {
             throw UsageError(std::string(required) + " is required");
@@ -171,6 +136,9 @@ PackRequest parse(const std::vector<std::string>& args) {
 
 int packCommand(const std::vector<std::string>& args, const fs::path& self,
                 std::ostream& out, std::ostream& err) {
+    if (!args.empty() && args[0] == "installer") {
+        return installerCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
     if (args.size() == 1 && args[0] == "--help") {
         out << usage;
         return 0;

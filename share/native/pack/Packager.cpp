@@ -2,13 +2,13 @@
 // build machine and as a Windows program.
 #include "Packager.h"
 
-#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 #include <utility>
 
 #include "PackError.h"
+#include "ScratchDirectory.h"
 
 namespace fs = std::filesystem;
 
@@ -83,29 +83,6 @@ void copyTree(const fs::path& from, const fs::path& to) {
         throw PackError("cannot copy " + shown(from) + " to " + shown(to) + ": " + ec.message());
     }
 }
-
-// Removes the directory being built unless the image was moved into place.
-class PartialImage {
-public:
-    explicit PartialImage(const fs::path& output) {
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path = output.parent_path() / ("." + output.filename().u8string() + ".partial-"
-                                       + std::to_string(stamp));
-        std::error_code ec;
-        fs::create_directories(path, ec);
-        if (ec) {
-            throw PackError("cannot create " + shown(path) + ": " + ec.message());
-        }
-    }
-    ~PartialImage() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    PartialImage(const PartialImage&) = delete;
-    PartialImage& operator=(const PartialImage&) = delete;
-
-    fs::path path;
-};
 
 void stampLauncher(const PackRequest& r, const char* launcher, const std::string& fileName,
                    const fs::path& image) {
@@ -202,7 +179,8 @@ void pack(const PackRequest& r) {
     const std::string cfg = cfgText(launch);
     fs::create_directories(fs::absolute(r.output).parent_path(), ec);
 
-    const PartialImage image(fs::absolute(r.output));
+    // Moved into place at the end, the scratch directory becomes the image.
+    const ScratchDirectory image(fs::absolute(r.output));
     copyTree(r.input, image.path / "app");
     if (!r.splash.empty()) {
         copyTree(r.splash, image.path / "app" / r.splash.filename());

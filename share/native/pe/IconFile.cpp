@@ -17,6 +17,25 @@ bool isPng(const Bytes& data) {
             && std::equal(pngSignature, pngSignature + sizeof(pngSignature), data.begin());
 }
 
+Bytes directoryHeader(size_t count) {
+    Bytes out;
+    appendU16(out, 0);
+    appendU16(out, 1);
+    appendU16(out, static_cast<uint16_t>(count));
+    return out;
+}
+
+// What a file entry and a group entry share; the image's place follows.
+void appendEntry(Bytes& out, const IconImage& image) {
+    out.push_back(image.width);
+    out.push_back(image.height);
+    out.push_back(image.colorCount);
+    out.push_back(0);
+    appendU16(out, image.planes);
+    appendU16(out, image.bitCount);
+    appendU32(out, static_cast<uint32_t>(image.data.size()));
+}
+
 } // namespace
 
 std::vector<IconImage> readIconFile(const Bytes& file, const std::string& what) {
@@ -46,20 +65,50 @@ std::vector<IconImage> readIconFile(const Bytes& file, const std::string& what) 
 }
 
 Bytes iconGroup(const std::vector<IconImage>& images, uint16_t firstId) {
-    Bytes out;
-    appendU16(out, 0);
-    appendU16(out, 1);
-    appendU16(out, static_cast<uint16_t>(images.size()));
+    Bytes out = directoryHeader(images.size());
     for (size_t i = 0; i < images.size(); ++i) {
-        const IconImage& image = images[i];
-        out.push_back(image.width);
-        out.push_back(image.height);
-        out.push_back(image.colorCount);
-        out.push_back(0);
-        appendU16(out, image.planes);
-        appendU16(out, image.bitCount);
-        appendU32(out, static_cast<uint32_t>(image.data.size()));
+        appendEntry(out, images[i]);
         appendU16(out, static_cast<uint16_t>(firstId + i));
+    }
+    return out;
+}
+
+std::vector<IconImage> readIconGroup(const Bytes& group, const std::map<uint16_t, Bytes>& icons,
+                                     const std::string& what) {
+    const ByteReader r(group, what + " icon group");
+    const uint16_t count = r.u16(4);
+    if (r.u16(0) != 0 || r.u16(2) != 1 || count == 0) {
+        throw PackError(what + " has a corrupt icon group");
+    }
+    std::vector<IconImage> images;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = 6 + 14 * i;
+        const auto icon = icons.find(r.u16(entry + 12));
+        if (icon == icons.end()) {
+            throw PackError(what + ": its icon group names an icon it does not have");
+        }
+        IconImage image;
+        image.width = r.u8(entry);
+        image.height = r.u8(entry + 1);
+        image.colorCount = r.u8(entry + 2);
+        image.planes = r.u16(entry + 4);
+        image.bitCount = r.u16(entry + 6);
+        image.data = icon->second;
+        images.push_back(image);
+    }
+    return images;
+}
+
+Bytes iconFile(const std::vector<IconImage>& images) {
+    Bytes out = directoryHeader(images.size());
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (const IconImage& image : images) {
+        appendEntry(out, image);
+        appendU32(out, offset);
+        offset += static_cast<uint32_t>(image.data.size());
+    }
+    for (const IconImage& image : images) {
+        out.insert(out.end(), image.data.begin(), image.data.end());
     }
     return out;
 }

@@ -3,6 +3,7 @@
 #define ICONFILE_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,12 @@ std::vector<IconImage> readIconFile(const Bytes& file, const std::string& what);
 
 // The RT_GROUP_ICON data for images stored as RT_ICON firstId, firstId + 1, ...
 Bytes iconGroup(const std::vector<IconImage>& images, uint16_t firstId);
+
+// The images a group resource lists, from the RT_ICON resources by id.
+std::vector<IconImage> readIconGroup(const Bytes& group, const std::map<uint16_t, Bytes>& icons,
+                                     const std::string& what);
+
+// A .ico file holding `images`, in order.
+Bytes iconFile(const std::vector<IconImage>& images);
 
 #endif // ICONFILE_H

@@ -35,3 +35,29 @@ std::u16string utf8ToUtf16(const std::string& text, const std::string& what) {
     }
     return out;
 }
+
+std::string utf16ToUtf8(const std::u16string& text, const std::string& what) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
+            && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            throw PackError(what + " is not valid UTF-16");
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+        }
+        for (int shift = c < 0x800 ? 0 : c < 0x10000 ? 6 : 12; c >= 0x80 && shift >= 0; shift -= 6) {
+            out += static_cast<char>(0x80 | (c >> shift & 0x3F));
+        }
+    }
+    return out;
+}

@@ -45,6 +45,53 @@ Bytes fixedFileInfo(const std::array<uint16_t, 4>& v) {
     return out;
 }
 
+// One node read back: its key, where its value starts, and its children.
+struct Node {
+    std::u16string key;
+    size_t value = 0;
+    uint16_t valueLength = 0;
+    uint16_t type = 0;
+    std::vector<size_t> children;
+};
+
+Node readNode(const ByteReader& r, size_t at) {
+    Node n;
+    const size_t end = at + r.u16(at);
+    r.require(at, end - at);
+    n.valueLength = r.u16(at + 2);
+    n.type = r.u16(at + 4);
+    size_t p = at + 6;
+    for (char16_t c; p + 2 <= end && (c = static_cast<char16_t>(r.u16(p))) != 0; p += 2) {
+        n.key += c;
+    }
+    n.value = alignUp(static_cast<uint32_t>(p + 2), 4);
+    const size_t valueBytes = n.type == 1 ? 2u * n.valueLength : n.valueLength;
+    if (p + 2 > end || n.value + valueBytes > end || end - at < 6) {
+        throw PackError("corrupt");
+    }
+    for (size_t child = alignUp(static_cast<uint32_t>(n.value + valueBytes), 4); child + 6 <= end;) {
+        const uint16_t length = r.u16(child);
+        if (length < 6 || child + length > end) {
+            throw PackError("corrupt");
+        }
+        n.children.push_back(child);
+        child = alignUp(static_cast<uint32_t>(child + length), 4);
+    }
+    return n;
+}
+
+std::string textValue(const ByteReader& r, const Node& n, const std::string& what) {
+    std::u16string text;
+    for (size_t i = 0; n.type == 1 && i < n.valueLength; ++i) {
+        const char16_t c = static_cast<char16_t>(r.u16(n.value + 2 * i));
+        if (c == 0) {
+            break;
+        }
+        text += c;
+    }
+    return utf16ToUtf8(text, what);
+}
+
 } // namespace
 
 std::array<uint16_t, 4> parseVersion(const std::string& text) {
@@ -93,4 +140,42 @@ Bytes versionResource(const VersionInfo& info) {
     const Bytes varFileInfo = node(u"VarFileInfo", 1, Bytes(), 0, {var});
     return node(u"VS_VERSION_INFO", 0, fixedFileInfo(info.version), 52,
                 {stringFileInfo, varFileInfo});
+}
+
+VersionInfo readVersionInfo(const Bytes& resource, const std::string& what) {
+    const ByteReader r(resource, what + " version information");
+    VersionInfo info;
+    try {
+        const Node root = readNode(r, 0);
+        if (root.key != u"VS_VERSION_INFO" || root.valueLength < 52
+            || r.u32(root.value) != fixedFileInfoSignature) {
+            throw PackError("corrupt");
+        }
+        const uint32_t ms = r.u32(root.value + 8), ls = r.u32(root.value + 12);
+        info.version = {static_cast<uint16_t>(ms >> 16), static_cast<uint16_t>(ms),
+                        static_cast<uint16_t>(ls >> 16), static_cast<uint16_t>(ls)};
+        for (const size_t child : root.children) {
+            const Node fileInfo = readNode(r, child);
+            if (fileInfo.key != u"StringFileInfo" || fileInfo.children.empty()) {
+                continue;
+            }
+            for (const size_t string : readNode(r, fileInfo.children.front()).children) {
+                const Node n = readNode(r, string);
+                info.strings.emplace_back(utf16ToUtf8(n.key, what), textValue(r, n, what));
+            }
+            break;
+        }
+    } catch (const PackError&) {
+        throw PackError(what + " has corrupt version information");
+    }
+    return info;
+}
+
+std::string versionString(const VersionInfo& info, const std::string& key) {
+    for (const auto& s : info.strings) {
+        if (s.first == key) {
+            return s.second;
+        }
+    }
+    return "";
 }

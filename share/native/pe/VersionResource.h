@@ -22,6 +22,13 @@ std::array<uint16_t, 4> parseVersion(const std::string& text);
 
 Bytes versionResource(const VersionInfo& info);
 
+// The fixed version and the strings of the first string table, as Windows'
+// version API reads them; throws PackError naming `what` on corrupt data.
+VersionInfo readVersionInfo(const Bytes& resource, const std::string& what);
+
+// The value of `key` in `info`, or "" when it has none.
+std::string versionString(const VersionInfo& info, const std::string& key);
+
 const uint16_t versionLanguage = 0x0409;   // US English
 const uint16_t versionCodePage = 1200;     // Unicode
 

@@ -1,0 +1,143 @@
+// Everything is read with the project's own PE reader, so the installer
+// states exactly what the program itself tells Windows.
+#include "ApplicationImage.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include "IconFile.h"
+#include "PackError.h"
+#include "Packager.h"
+#include "PeFile.h"
+#include "ResourceTree.h"
+#include "VersionResource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string shown(const fs::path& path) {
+    return "\"" + path.u8string() + "\"";
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return text;
+}
+
+// NAME of the one app\NAME.cfg that has NAME.exe beside app\ .
+std::string imageName(const fs::path& dir) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(dir / "app", ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path cfg = it->path();
+        if (cfg.extension() == ".cfg" && fs::is_regular_file(cfg, ec)
+            && fs::is_regular_file(dir / fs::u8path(cfg.stem().u8string() + ".exe"), ec)) {
+            names.push_back(cfg.stem().u8string());
+        }
+    }
+    if (names.size() != 1 || !fs::is_directory(dir / "runtime", ec)) {
+        throw PackError(shown(dir) + " is not an application image made by loftwick-pack: it "
+                        + (names.size() > 1 ? "holds more than one" : "lacks a")
+                        + " NAME.exe beside app\\NAME.cfg and runtime\\");
+    }
+    return names.front();
+}
+
+const Bytes* firstLeaf(const ResourceNames& names) {
+    for (const auto& name : names) {
+        for (const auto& language : name.second) {
+            return &language.second.data;
+        }
+    }
+    return nullptr;
+}
+
+Bytes iconOf(const ResourceTree& tree, const std::string& what) {
+    const auto groups = tree.find(ResourceName::number(RT_GROUP_ICON_TYPE));
+    const auto icons = tree.find(ResourceName::number(RT_ICON_TYPE));
+    if (groups == tree.end() || icons == tree.end()) {
+        return Bytes();
+    }
+    std::map<uint16_t, Bytes> byId;
+    for (const auto& icon : icons->second) {
+        if (!icon.first.isName && !icon.second.empty()) {
+            byId[icon.first.id] = icon.second.begin()->second.data;
+        }
+    }
+    const Bytes* group = firstLeaf(groups->second);
+    return group ? iconFile(readIconGroup(*group, byId, what)) : Bytes();
+}
+
+// A launcher carries its own version information until it is stamped with
+// the application's, which names the application's executable.
+VersionInfo stampedVersion(const fs::path& exe, Bytes* icon) {
+    const std::string what = shown(exe);
+    const PeFile pe = PeFile::read(readBinaryFile(exe), what);
+    const ResourceTree tree = readResources(pe, what);
+    const auto versions = tree.find(ResourceName::number(RT_VERSION_TYPE));
+    const Bytes* data = versions == tree.end() ? nullptr : firstLeaf(versions->second);
+    VersionInfo info;
+    if (data) {
+        info = readVersionInfo(*data, what);
+    }
+    if (!data || lower(versionString(info, "OriginalFilename")) != lower(exe.filename().u8string())) {
+        throw PackError(what + " was never stamped with the application's name, version and "
+                        "icon: make the image with loftwick-pack");
+    }
+    if (icon) {
+        *icon = iconOf(tree, what);
+    }
+    return info;
+}
+
+void listFiles(ApplicationImage& image) {
+    std::error_code ec;
+    std::map<std::string, fs::path> seen;  // lower-case path: Windows names ignore case
+    for (fs::recursive_directory_iterator it(image.dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path relative = it->path().lexically_relative(image.dir);
+        const auto clash = seen.emplace(lower(relative.generic_u8string()), relative);
+        if (!clash.second) {
+            throw PackError("the image holds " + shown(clash.first->second) + " and " + shown(relative)
+                            + ", one file to Windows, whose names ignore case");
+        }
+        if (fs::is_directory(it->path(), ec)) {
+            if (fs::is_empty(it->path(), ec)) {
+                image.emptyDirectories.push_back(relative);
+            }
+        } else if (fs::is_regular_file(it->path(), ec)) {
+            image.files.push_back(relative);
+        } else {
+            throw PackError(shown(it->path()) + " in the image is neither a file nor a directory");
+        }
+    }
+    if (ec) {
+        throw PackError("cannot list " + shown(image.dir) + ": " + ec.message());
+    }
+    std::sort(image.files.begin(), image.files.end());
+    std::sort(image.emptyDirectories.begin(), image.emptyDirectories.end());
+}
+
+} // namespace
+
+ApplicationImage readApplicationImage(const fs::path& dir) {
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        throw PackError(shown(dir) + " is not a directory");
+    }
+    ApplicationImage image;
+    image.dir = dir;
+    image.name = imageName(dir);
+    const VersionInfo info = stampedVersion(dir / fs::u8path(image.name + ".exe"), &image.icon);
+    if (fs::exists(dir / fs::u8path(image.name + ".com"), ec)) {
+        stampedVersion(dir / fs::u8path(image.name + ".com"), nullptr);
+    }
+    image.productName = versionString(info, "ProductName");
+    image.version = versionString(info, "ProductVersion");
+    image.vendor = versionString(info, "CompanyName");
+    image.description = versionString(info, "FileDescription");
+    listFiles(image);
+    return image;
+}

@@ -1,0 +1,261 @@
+// Everything the installer would state is checked before wixl runs: wixl
+// writes Windows-1252 text only (and crashes on other characters), and
+// Windows Installer compares only three version fields.
+#include "Installer.h"
+
+#include <algorithm>
+#include <set>
+#include <system_error>
+
+#include "IconFile.h"
+#include "PackError.h"
+#include "Packager.h"
+#include "ScratchDirectory.h"
+#include "ToolRun.h"
+#include "Utf16.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Loftwick's own namespace for upgrade codes.
+const char* const upgradeNamespace = "C0F7FC7B-9F70-4A06-A8A6-719D7D4491F7";
+
+const char* const wixlMissing =
+    "wixl, the MSI builder, is not installed (or not on PATH): install it with "
+    "\"sudo apt install wixl\" (Debian, Ubuntu), \"brew install msitools\" (macOS) or "
+    "\"pacman -S mingw-w64-x86_64-msitools\" (MSYS2 on Windows); --wix-source writes "
+    "the WiX source without it";
+
+std::string shown(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+bool inWindows1252(char16_t c) {
+    static const std::u16string upper = u"\u20AC\u201A\u0192\u201E\u2026\u2020\u2021\u02C6\u2030"
+        u"\u0160\u2039\u0152\u017D\u2018\u2019\u201C\u201D\u2022\u2013\u2014\u02DC\u2122\u0161"
+        u"\u203A\u0153\u017E\u0178";
+    return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF) || upper.find(c) != std::u16string::npos;
+}
+
+void checkText(const std::string& text, const std::string& what) {
+    if (text.empty()) {
+        throw PackError(what + " is empty");
+    }
+    const std::u16string wide = utf8ToUtf16(text, what);
+    for (size_t i = 0; i < wide.size(); ++i) {
+        if (!inWindows1252(wide[i])) {
+            const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size();
+            throw PackError(what + " " + shown(text) + " holds "
+                            + (wide[i] < 0x20 ? std::string("a control character")
+                                              : shown(utf16ToUtf8(wide.substr(i, pair ? 2 : 1), what)))
+                            + ", which the installer cannot carry: its text is Windows-1252");
+        }
+    }
+}
+
+void checkFileName(const std::string& name, const std::string& what) {
+    checkText(name, what);
+    if (name.find_first_of("<>:\"/\\|?*") != std::string::npos || name.back() == '.'
+        || name.back() == ' ' || name.size() > 128) {
+        throw PackError(what + " " + shown(name) + " is not a name Windows Installer can give a file");
+    }
+}
+
+std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociation>& given) {
+    std::vector<FileAssociation> result;
+    std::set<std::string> seen;
+    for (FileAssociation a : given) {
+        if (a.extension.empty() || a.extension[0] != '.') {
+            a.extension = "." + a.extension;
+        }
+        const bool plain = a.extension.size() > 1 && a.extension.size() <= 32
+            && std::all_of(a.extension.begin() + 1, a.extension.end(), [](char c) {
+                   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+                          || c == '_' || c == '-';
+               });
+        if (!plain) {
+            throw PackError("the file type " + shown(a.extension)
+                            + " is not a dot and up to 31 letters, digits, '_' or '-'");
+        }
+        std::string key = a.extension;
+        std::transform(key.begin(), key.end(), key.begin(), [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        });
+        if (!seen.insert(key).second) {
+            throw PackError("the file type " + shown(a.extension) + " is given twice");
+        }
+        checkText(a.description, "the description of " + a.extension);
+        result.push_back(a);
+    }
+    return result;
+}
+
+void applyOverrides(const InstallerRequest& r, ApplicationImage& image) {
+    for (const auto& o : {std::make_pair(&r.productName, &image.productName),
+                          std::make_pair(&r.version, &image.version),
+                          std::make_pair(&r.vendor, &image.vendor),
+                          std::make_pair(&r.description, &image.description)}) {
+        if (!o.first->empty()) {
+            *o.second = *o.first;
+        }
+    }
+    if (!r.icon.empty()) {
+        image.icon = readBinaryFile(r.icon);
+        readIconFile(image.icon, shown(r.icon.u8string()));
+    }
+}
+
+void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
+    checkText(image.productName, "the product name");
+    checkText(image.vendor, "the publisher");
+    checkText(image.description, "the description");
+    if (r.startMenuShortcut || r.desktopShortcut) {
+        checkFileName(image.productName, "the product name, which names the shortcut,");
+    }
+    for (const auto* list : {&image.files, &image.emptyDirectories}) {
+        for (const fs::path& path : *list) {
+            for (const fs::path& part : path) {
+                checkFileName(part.u8string(), "the image's file " + shown(path.generic_u8string())
+                                               + " has a part");
+            }
+        }
+    }
+}
+
+void refuseExisting(const fs::path& target, bool replace) {
+    std::error_code ec;
+    if (!replace && fs::exists(fs::symlink_status(target, ec))) {
+        throw PackError(shown(target.u8string()) + " exists; --replace replaces it");
+    }
+}
+
+void moveInto(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec) {
+        throw PackError("cannot write " + shown(to.u8string()) + ": " + ec.message());
+    }
+}
+
+// wixl takes paths relative to the directory it runs in, never absolute ones.
+fs::path imageFrom(const fs::path& sourceDirectory, const fs::path& image) {
+    std::error_code ec;
+    const fs::path path = fs::relative(image, sourceDirectory, ec);
+    if (ec || path.empty()) {
+        throw PackError("the image " + shown(image.u8string()) + " cannot be named relative to "
+                        + shown(sourceDirectory.u8string()) + ": put the output on the image's drive");
+    }
+    return path;
+}
+
+void buildMsi(const fs::path& wixl, const fs::path& source, const fs::path& msi) {
+    std::string output;
+    const bool ok = runProgram(wixl, {"--arch", "x64", "--output", msi.filename().u8string(),
+                                      source.filename().u8string()}, source.parent_path(), output);
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' ')) {
+        output.pop_back();
+    }
+    // wixl reports what it ignores as a warning and still succeeds.
+    if (!ok || !output.empty()) {
+        throw PackError("wixl could not build the installer"
+                        + (output.empty() ? std::string() : ":\n" + output));
+    }
+}
+
+} // namespace
+
+std::string comparedVersion(const std::string& version) {
+    std::vector<unsigned long> fields(1, 0);
+    size_t digits = 0;
+    for (const char c : version) {
+        if (c == '.' && digits > 0 && fields.size() < 4) {
+            fields.push_back(0);
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 6) {
+            fields.back() = fields.back() * 10 + static_cast<unsigned long>(c - '0');
+            ++digits;
+        } else {
+            digits = 0;
+            break;
+        }
+    }
+    if (digits == 0) {
+        throw PackError("the version " + shown(version) + " is not one to four numbers");
+    }
+    static const char* const names[] = {"major version", "minor version", "build number"};
+    static const unsigned long limits[] = {255, 255, 65535};
+    for (size_t i = 0; i < fields.size() && i < 3; ++i) {
+        if (fields[i] > limits[i]) {
+            throw PackError("the version " + shown(version) + " has a " + names[i] + " of "
+                            + std::to_string(fields[i]) + ": Windows Installer allows at most "
+                            + std::to_string(limits[i]) + " (255.255.65535)");
+        }
+    }
+    fields.resize(std::max<size_t>(fields.size(), 3), 0);
+    const std::string three = std::to_string(fields[0]) + "." + std::to_string(fields[1]) + "."
+                              + std::to_string(fields[2]);
+    if (fields.size() == 4 && fields[3] != 0) {
+        throw PackError("the version " + shown(version) + " has a fourth field, "
+                        + std::to_string(fields[3]) + ", which Windows Installer ignores when it "
+                        "compares versions: this installer could not replace " + three
+                        + " nor be replaced by it; give a version whose fourth field is 0");
+    }
+    return three;
+}
+
+InstallerResult makeInstaller(const InstallerRequest& r) {
+    ApplicationImage image = readApplicationImage(fs::absolute(r.image).lexically_normal());
+    applyOverrides(r, image);
+    const std::string compared = comparedVersion(image.version);
+    checkImage(r, image);
+
+    InstallerPlan plan;
+    plan.perMachine = r.perMachine;
+    plan.startMenuShortcut = r.startMenuShortcut;
+    plan.desktopShortcut = r.desktopShortcut;
+    plan.associations = checkedAssociations(r.associations);
+    InstallerResult result;
+    result.upgradeCodeDerived = r.upgradeCode.empty();
+    plan.upgradeCode = result.upgradeCodeDerived
+        ? nameUuid(parseUuid(upgradeNamespace), image.vendor + "\n" + image.name)
+        : parseUuid(r.upgradeCode);
+    result.upgradeCode = formatUuid(plan.upgradeCode);
+
+    const bool sourceOnly = !r.wixSource.empty();
+    const fs::path target = fs::absolute(sourceOnly ? r.wixSource
+                                         : !r.output.empty() ? r.output
+                                         : fs::u8path(image.name + "-" + image.version + ".msi"));
+    refuseExisting(target, r.replace);
+    const fs::path wixl = sourceOnly ? fs::path() : findProgram("wixl");
+    if (!sourceOnly && wixl.empty()) {
+        throw PackError(wixlMissing);
+    }
+    const Bytes icon = image.icon;
+    const fs::path iconTarget = target.parent_path() / fs::u8path(target.stem().u8string() + ".ico");
+    if (sourceOnly && !icon.empty()) {
+        refuseExisting(iconTarget, r.replace);
+    }
+    plan.image = std::move(image);
+
+    const ScratchDirectory scratch(target);
+    const fs::path source = scratch.path / "installer.wxs", iconFile = scratch.path / "icon.ico";
+    plan.imageFromSource = imageFrom(sourceOnly ? target.parent_path() : scratch.path, plan.image.dir);
+    if (!icon.empty()) {
+        writeBinaryFile(iconFile, icon);
+        plan.iconFile = (sourceOnly ? iconTarget : iconFile).filename();
+    }
+    const std::string text = wixSource(plan, compared);
+    writeBinaryFile(source, Bytes(text.begin(), text.end()));
+    if (sourceOnly) {
+        if (!icon.empty()) {
+            moveInto(iconFile, iconTarget);
+        }
+        moveInto(source, target);
+    } else {
+        buildMsi(wixl, source, scratch.path / "installer.msi");
+        moveInto(scratch.path / "installer.msi", target);
+    }
+    result.written = target;
+    return result;
+}

@@ -1,0 +1,20 @@
+// Running another program (the MSI builder) from the packaging tool: one
+// implementation per kind of build machine.
+#ifndef TOOLRUN_H
+#define TOOLRUN_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The program `name` found on PATH (".exe" is added on Windows), or an
+// empty path.
+std::filesystem::path findProgram(const std::string& name);
+
+// Runs `program` with `args` (UTF-8) in the directory `workingDirectory`
+// and waits. Returns whether it exited with 0; `output` receives everything
+// it wrote to standard output and standard error.
+bool runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                const std::filesystem::path& workingDirectory, std::string& output);
+
+#endif // TOOLRUN_H

@@ -1,0 +1,108 @@
+// On Windows build machines: CreateProcessW with the command line quoted
+// as CommandLineToArgvW reads it, and the output captured in a file.
+#include "ToolRun.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "ScratchDirectory.h"
+#include "WinSysHeaders.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+// Backslashes are literal except before a quote, where they double.
+std::wstring quoted(const std::wstring& arg) {
+    std::wstring out = L"\"";
+    size_t slashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == L'"' ? 2 * slashes + 1 : slashes, L'\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(2 * slashes, L'\\');
+    return out + L"\"";
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h(h) {}
+    ~Handle() {
+        if (h && h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h; }
+
+private:
+    HANDLE h;
+};
+
+} // namespace
+
+fs::path findProgram(const std::string& name) {
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring dirs(size, L'\0');
+    dirs.resize(GetEnvironmentVariableW(L"PATH", &dirs[0], size));
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = dirs.find(L';', start);
+        end = end == std::wstring::npos ? dirs.size() : end;
+        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / (wide(name) + L".exe");
+        std::error_code ec;
+        if (end > start && fs::is_regular_file(candidate, ec)) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return fs::path();
+}
+
+bool runProgram(const fs::path& program, const std::vector<std::string>& args,
+                const fs::path& workingDirectory, std::string& output) {
+    const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-run");
+    const fs::path log = scratch.path / "output.txt";
+    bool ok = false;
+    {
+        SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+        const Handle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        std::wstring commandLine = quoted(program.wstring());
+        for (const std::string& arg : args) {
+            commandLine += L" " + quoted(wide(arg));
+        }
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = nullptr;
+        startup.hStdOutput = startup.hStdError = file.get();
+        PROCESS_INFORMATION process = {};
+        if (file.get() != INVALID_HANDLE_VALUE
+            && CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
+                              CREATE_NO_WINDOW, nullptr, workingDirectory.c_str(), &startup, &process)) {
+            const Handle thread(process.hThread), child(process.hProcess);
+            DWORD code = 1;
+            WaitForSingleObject(child.get(), INFINITE);
+            ok = GetExitCodeProcess(child.get(), &code) && code == 0;
+        } else {
+            output = "cannot start " + program.u8string() + " (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+    }
+    std::ifstream in(log, std::ios::binary);
+    output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return ok;
+}
