@@ -35,3 +35,11 @@ add_test(NAME pack-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/pack_checks.py checks
                  ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/pack-checks)
 set_tests_properties(pack-checks PROPERTIES TIMEOUT 300)
+
+# The installer step against msitools and Windows Installer under Wine, in a
+# prefix of its own: install, upgrade, refused downgrade, file types,
+# uninstall, per-machine, signing.
+add_test(NAME installer-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/installer_checks.py
+                 ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/installer-checks)
+set_tests_properties(installer-checks PROPERTIES TIMEOUT 900 ENVIRONMENT "LC_ALL=en_US.UTF-8")
