@@ -63,3 +63,56 @@ set +e
 "$run" "$prefix" "$build/bin/loftwick-inspect.exe" "$demo/HelloApp.exe" one
 echo "   exit code: $?"
 set -e
+
+echo
+echo "== loftwick-pack installer: the image as one .msi (per user, no administrator rights)"
+set -x
+"$build/host/bin/loftwick-pack" installer "$demo" --output "$build/HelloApp-1.2.0.msi" \
+    --file-type ".hello=Hello greeting" --replace
+{ set +x; } 2>/dev/null
+echo "   what msitools reads from it:"
+msiinfo export "$build/HelloApp-1.2.0.msi" Property \
+    | grep -E '^(ProductName|ProductVersion|Manufacturer|UpgradeCode)' | sed 's/^/   /'
+
+# A throwaway prefix: a machine that never had the application.
+iprefix="$build/demo-install-prefix"
+rm -rf "$iprefix"
+installed='C:\users\'"$(id -un)"'\AppData\Local\Programs\HelloApp'
+msiexec() {
+    rc=0
+    "$run" "$iprefix" msiexec "$@" /qn || rc=$?
+    echo "   msiexec exit code: $rc"
+}
+entry() {
+    "$run" "$iprefix" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s \
+        | grep -E '^ +(DisplayName|DisplayVersion|Publisher) ' | sed 's/^ */   /'
+}
+echo
+echo "== Installing it silently in a fresh Wine prefix (msiexec /i ... /qn):"
+msiexec /i "$(windir "$build/HelloApp-1.2.0.msi")"
+echo "   the Apps entry:"
+entry
+echo
+printf '%s\n' "== Starting the installed application ($installed\\HelloApp.exe):"
+"$run" "$iprefix" "$installed\\HelloApp.exe" installed
+echo
+echo "== Version 1.3.0: packed again, its installer replaces 1.2.0 in one step:"
+"$build/host/bin/loftwick-pack" --name HelloApp --input "$work/app" --runtime "$work/runtime" \
+    --output "$build/demo-1.3.0" --main-class hello.Main --class-path hello.jar --class-path util.jar \
+    --icon "$work/hello.ico" --app-version 1.3.0 --vendor "Example Corp" \
+    --description "Hello, the demo application" --replace
+"$build/host/bin/loftwick-pack" installer "$build/demo-1.3.0" --output "$build/HelloApp-1.3.0.msi" \
+    --file-type ".hello=Hello greeting" --replace
+msiexec /i "$(windir "$build/HelloApp-1.3.0.msi")"
+entry
+echo
+echo "== 1.2.0 again is refused (exit code 67: 1603, a newer version is installed):"
+msiexec /i "$(windir "$build/HelloApp-1.2.0.msi")"
+echo
+echo "== Uninstalling (msiexec /x): the folder, shortcut, file type and entry go"
+msiexec /x "$(windir "$build/HelloApp-1.3.0.msi")"
+echo "   Apps entries left: $(entry | grep -c DisplayName || true)"
+echo "   HelloApp folder left: $(ls -d "$iprefix/drive_c/users/$(id -un)/AppData/Local/Programs/HelloApp" \
+    2>/dev/null || echo none)"
+WINEPREFIX="$iprefix" wineserver -k 2>/dev/null || true
+rm -rf "$iprefix"

@@ -190,7 +190,7 @@ def exe_icons(path):
     return data
 
 
-def check_source(c, pack, image, work):
+def check_source(c, build, pack, image, work):
     """The WiX source parses as XML, holds every value unchanged and is the same each time."""
     source = os.path.join(work, "source", "hello.wxs")
     texts = []
@@ -206,6 +206,11 @@ def check_source(c, pack, image, work):
     c.check("the WiX source is XML with the values unchanged, the same each time, every file in it",
             texts[0] == texts[1] and product.get("Name") == PRODUCT and
             package.get("Description") == DESCRIPTION and len(sources) == files, texts[0].decode())
+    r = pack_checks.wine(build, os.path.join(build, "bin", "loftwick-pack.exe"), "installer",
+                         windows_path(image), "--wix-source", windows_path(source), "--replace")
+    with open(source, "rb") as f:
+        c.check("loftwick-pack.exe writes the same WiX source", r.returncode == 0 and f.read() == texts[0],
+                r.stderr.decode())
 
 
 def installed_entries(wine):
@@ -365,7 +370,7 @@ def main(build, pack, work):
     c.check("the upgrade code is the same for both versions", codes["1.0"] and codes["1.0"] == codes["1.1"],
             str(codes))
     check_msi(c, msis["1.0"], images["1.0"], codes["1.0"], per_machine=False)
-    check_source(c, pack, images["1.0"], work)
+    check_source(c, build, pack, images["1.0"], work)
     wine = Wine(work)
     check_per_user(c, wine, images, msis, work)
     check_upgrades(c, wine, msis, work)
