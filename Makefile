@@ -37,6 +37,7 @@ dist: build
 bench: build
 	./scripts/wine-run.sh $(abspath $(BUILD_DIR))/wineprefix $(BUILD_DIR)/bin/loftwick-startup-bench.exe \
 	    $(or $(RUNS),30) "Z:$(subst /,\\,$(abspath $(BUILD_DIR))/bench)"
+	/usr/bin/python3 bench/installer_bench.py $(BUILD_DIR) $(HOST_DIR)/bin/loftwick-pack
 
 clean:
 	rm -rf $(BUILD_DIR)

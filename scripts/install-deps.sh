@@ -17,6 +17,7 @@ PACKAGES="
   osslsigncode
   wixl
   msitools
+  zip
   openssl
   tmux
   xvfb
