@@ -156,6 +156,30 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
     EXPECT_NE(out.str().find("255.255.65535"), std::string::npos);
 }
 
+// wixl reports what it ignores as a warning and still exits 0.
+TEST_F(InstallerTest, WixlWarningsAreErrors) {
+    const fs::path msi = dir / "out.msi", wixl = dir / "bin" / "wixl";
+    fs::create_directories(wixl.parent_path());
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (wixl.parent_path().string() + ":" + path).c_str(), 1);
+    struct Row { std::string script; int exit; std::string error; };
+    const Row rows[] = {
+        {"echo 'warning: no property named X' >&2; : > \"$4\"", 1,
+         "loftwick-pack installer: wixl could not build the installer:\nwarning: no property named X\n"},
+        {": > \"$4\"; echo broken; exit 3", 1, "loftwick-pack installer: wixl could not build the installer:\nbroken\n"},
+        {"test \"$1 $2 $3 $5\" = '--arch x64 --output installer.wxs' && test -f installer.wxs && : > \"$4\"", 0, ""},
+    };
+    for (const Row& row : rows) {
+        const std::string script = "#!/bin/sh\n" + row.script + "\n";
+        writeBinaryFile(wixl, Bytes(script.begin(), script.end()));
+        fs::permissions(wixl, fs::perms::owner_all);
+        EXPECT_EQ(installer({"--output", msi.string(), "--replace"}), row.exit) << row.script;
+        EXPECT_EQ(err.str(), row.error);
+        EXPECT_EQ(fs::exists(msi), row.exit == 0);
+    }
+    setenv("PATH", path.c_str(), 1);
+}
+
 TEST(NameUuidTest, VersionFiveAndTheVersionWindowsInstallerCompares) {
     const Uuid dns = parseUuid("6ba7b810-9dad-11d1-80b4-00c04fd430c8");
     EXPECT_EQ(formatUuid(nameUuid(dns, "www.example.com")), "2ED6657D-E927-568B-95E1-2665A8AEA6A2");

@@ -338,13 +338,20 @@ def check_per_machine(c, wine, pack, image, work):
         os.remove(os.path.join(signed, exe))
         sign(c, os.path.join(image, exe), os.path.join(signed, exe), key, cert)
     msi = os.path.join(work, "machine.msi")
-    build_installer(c, pack, signed, msi, "--scope", "machine")
+    build_installer(c, pack, signed, msi, "--scope", "machine", "--desktop-shortcut")
     sign(c, msi, os.path.join(work, "machine-signed.msi"), key, cert)
     code, log = wine.msiexec("/i", os.path.join(work, "machine-signed.msi"), os.path.join(work, "machine.log"))
     installed = wine.path("C:\\Program Files\\" + NAME)
     problems = same_files(signed, installed)
     c.check("the signed per-machine installer installs into Program Files, signed executables unchanged",
             code == 0 and not problems, str(problems) + log[-2000:])
+    # Where Windows Installer resolved the folders (Wine 8 resolves them
+    # for the installing user even per machine).
+    folders = [re.search(r"Property\(S\): %s = (.*)\\$" % f, log, re.M) for f in
+               ("ProgramMenuFolder", "DesktopFolder")]
+    links = [wine.path(f.group(1) + "\\" + PRODUCT + ".lnk") for f in folders if f]
+    c.check("the Start-menu and desktop shortcuts are there", len(links) == 2 and
+            all(map(os.path.exists, links)), str(links))
     document = os.path.join(work, "greeting" + FILE_TYPE)
     with open(document, "w") as f:
         f.write("hello\n")
@@ -356,11 +363,12 @@ def check_per_machine(c, wine, pack, image, work):
     c.check("the per-machine product uninstalls as cleanly",
             code == 0 and not os.path.exists(installed) and not installed_entries(wine) and
             wine.registry("HKLM\\Software\\Classes\\" + FILE_TYPE) is None and
-            not os.path.exists(wine.path("C:\\users\\Public\\Start Menu\\Programs\\%s.lnk" % PRODUCT)),
+            not any(map(os.path.exists, links)),
             log[-2000:])
 
 
 def main(build, pack, work):
+    build = os.path.abspath(build)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     c = Checks()
