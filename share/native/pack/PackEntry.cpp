@@ -1,9 +1,9 @@
 // loftwick-pack on a build machine: arguments are UTF-8 bytes already.
-#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
 #include "PackCommand.h"
+#include "SearchPath.h"
 
 namespace fs = std::filesystem;
 
@@ -16,17 +16,8 @@ fs::path selfPath(const char* argv0) {
         return fs::absolute(given);
     }
     const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    for (size_t start = 0; start <= dirs.size();) {
-        const size_t end = std::min(dirs.find(':', start), dirs.size());
-        std::error_code ec;
-        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / given;
-        if (fs::is_regular_file(candidate, ec)) {
-            return fs::absolute(candidate);
-        }
-        start = end + 1;
-    }
-    return fs::absolute(given);
+    const fs::path found = searchPath(std::string(path ? path : ""), ':', given);
+    return fs::absolute(found.empty() ? given : found);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "ScratchDirectory.h"
+#include "SearchPath.h"
 
 namespace fs = std::filesystem;
 
@@ -24,18 +25,7 @@ std::string quoted(const std::string& word) {
 
 fs::path findProgram(const std::string& name) {
     const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "";
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(':', start);
-        end = end == std::string::npos ? dirs.size() : end;
-        const fs::path candidate = fs::u8path(dirs.substr(start, end - start)) / name;
-        std::error_code ec;
-        if (end > start && fs::is_regular_file(candidate, ec)) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return fs::path();
+    return searchPath(std::string(path ? path : ""), ':', fs::u8path(name));
 }
 
 bool runProgram(const fs::path& program, const std::vector<std::string>& args,

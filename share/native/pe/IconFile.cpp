@@ -36,6 +36,17 @@ void appendEntry(Bytes& out, const IconImage& image) {
     appendU32(out, static_cast<uint32_t>(image.data.size()));
 }
 
+// The fields a file entry and a group entry share.
+IconImage readEntry(const ByteReader& r, size_t entry) {
+    IconImage image;
+    image.width = r.u8(entry);
+    image.height = r.u8(entry + 1);
+    image.colorCount = r.u8(entry + 2);
+    image.planes = r.u16(entry + 4);
+    image.bitCount = r.u16(entry + 6);
+    return image;
+}
+
 } // namespace
 
 std::vector<IconImage> readIconFile(const Bytes& file, const std::string& what) {
@@ -47,12 +58,7 @@ std::vector<IconImage> readIconFile(const Bytes& file, const std::string& what) 
     std::vector<IconImage> images;
     for (size_t i = 0; i < count; ++i) {
         const size_t entry = 6 + 16 * i;
-        IconImage image;
-        image.width = r.u8(entry);
-        image.height = r.u8(entry + 1);
-        image.colorCount = r.u8(entry + 2);
-        image.planes = r.u16(entry + 4);
-        image.bitCount = r.u16(entry + 6);
+        IconImage image = readEntry(r, entry);
         image.data = r.slice(r.u32(entry + 12), r.u32(entry + 8));
         if (!isPng(image.data)
             && ByteReader(image.data, what).u32(0) != bitmapInfoHeaderSize) {
@@ -87,12 +93,7 @@ std::vector<IconImage> readIconGroup(const Bytes& group, const std::map<uint16_t
         if (icon == icons.end()) {
             throw PackError(what + ": its icon group names an icon it does not have");
         }
-        IconImage image;
-        image.width = r.u8(entry);
-        image.height = r.u8(entry + 1);
-        image.colorCount = r.u8(entry + 2);
-        image.planes = r.u16(entry + 4);
-        image.bitCount = r.u16(entry + 6);
+        IconImage image = readEntry(r, entry);
         image.data = icon->second;
         images.push_back(image);
     }

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "ScratchDirectory.h"
+#include "SearchPath.h"
 #include "WinSysHeaders.h"
 
 namespace fs = std::filesystem;
@@ -58,17 +59,7 @@ fs::path findProgram(const std::string& name) {
     const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
     std::wstring dirs(size, L'\0');
     dirs.resize(GetEnvironmentVariableW(L"PATH", &dirs[0], size));
-    for (size_t start = 0; start <= dirs.size();) {
-        size_t end = dirs.find(L';', start);
-        end = end == std::wstring::npos ? dirs.size() : end;
-        const fs::path candidate = fs::path(dirs.substr(start, end - start)) / (wide(name) + L".exe");
-        std::error_code ec;
-        if (end > start && fs::is_regular_file(candidate, ec)) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return fs::path();
+    return searchPath(dirs, L';', fs::path(wide(name) + L".exe"));
 }
 
 bool runProgram(const fs::path& program, const std::vector<std::string>& args,
