@@ -11,6 +11,7 @@
 #include "RuntimeBoxWatch.h"
 #include "SysInfo.h"
 #include "Toolbox.h"
+#include "UniqueHandle.h"
 #include "WinLauncher.h"
 #include "WinSysHeaders.h"
 #include "app.h"
@@ -75,23 +76,6 @@ std::unique_ptr<Dll> loadDllWithFallback(const tstring& dllFullPath) {
         return loadDllWithAlteredPATH(dllFullPath);
     }
 }
-
-// Closes a Windows handle when its owner goes.
-class UniqueHandle {
-public:
-    explicit UniqueHandle(HANDLE h = nullptr) : handle(h) {}
-    ~UniqueHandle() {
-        if (handle) {
-            CloseHandle(handle);
-        }
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return handle; }
-
-private:
-    HANDLE handle;
-};
 
 // Parent and child share the console, so the child gets every event too and
 // decides; the parent only waits. A handler of its own, not the null one,

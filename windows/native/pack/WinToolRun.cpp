@@ -7,7 +7,7 @@
 
 #include "ScratchDirectory.h"
 #include "SearchPath.h"
-#include "WinSysHeaders.h"
+#include "UniqueHandle.h"
 
 namespace fs = std::filesystem;
 
@@ -37,22 +37,6 @@ std::wstring quoted(const std::wstring& arg) {
     return out + L"\"";
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h(h) {}
-    ~Handle() {
-        if (h && h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-        }
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h; }
-
-private:
-    HANDLE h;
-};
-
 } // namespace
 
 fs::path findProgram(const std::string& name) {
@@ -69,8 +53,8 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
     bool ok = false;
     {
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-        const Handle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueHandle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         std::wstring commandLine = quoted(program.wstring());
         for (const std::string& arg : args) {
             commandLine += L" " + quoted(wide(arg));
@@ -84,7 +68,7 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
         if (file.get() != INVALID_HANDLE_VALUE
             && CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
                               CREATE_NO_WINDOW, nullptr, workingDirectory.c_str(), &startup, &process)) {
-            const Handle thread(process.hThread), child(process.hProcess);
+            const UniqueHandle thread(process.hThread), child(process.hProcess);
             DWORD code = 1;
             WaitForSingleObject(child.get(), INFINITE);
             ok = GetExitCodeProcess(child.get(), &code) && code == 0;
