@@ -211,6 +211,24 @@ def check_source(c, build, pack, image, work):
     with open(source, "rb") as f:
         c.check("loftwick-pack.exe writes the same WiX source", r.returncode == 0 and f.read() == texts[0],
                 r.stderr.decode())
+    # There is no Windows wixl here: a stand-in copies the source it is given
+    # to its output, from the directory it was started in.
+    out = os.path.join(work, "source", "windows.msi")
+    tool = [os.path.join(build, "bin", "loftwick-pack.exe"), "installer", windows_path(image),
+            "--output", windows_path(out), "--replace"]
+    path = {"WINEPATH": windows_path(os.path.join(build, "bin", "standin-wixl"))}
+    r = pack_checks.wine(build, *tool, env=path)
+    given = ET.parse(out).getroot().find(WIX + "Product") if r.returncode == 0 else None
+    scratch = os.path.join(work, "source", "scratch")  # a directory beside the output
+    found = [os.path.exists(os.path.normpath(os.path.join(scratch, e.get("Source"))))
+             for e in given.iter(WIX + "File")] if given is not None else []
+    c.check("loftwick-pack.exe starts wixl.exe with the source, its files named from where it runs",
+            len(found) == files and all(found), r.stderr.decode())
+    os.remove(out)
+    r = pack_checks.wine(build, *tool, env={**path, "STANDIN_WIXL_WARN": "1"})
+    c.check("loftwick-pack.exe fails on wixl's warning and leaves no .msi",
+            r.returncode == 1 and b"warning: stand-in wixl ignored something" in r.stderr and
+            not os.path.exists(out), r.stderr.decode())
 
 
 def installed_entries(wine):
