@@ -163,6 +163,40 @@ void buildMsi(const fs::path& wixl, const fs::path& source, const fs::path& msi)
     }
 }
 
+// The WiX source and its icon are written beside `target` first; only the
+// finished file is moved into place.
+void write(InstallerPlan& plan, const std::string& compared, const fs::path& target, bool sourceOnly,
+           bool replace) {
+    refuseExisting(target, replace);
+    const fs::path wixl = sourceOnly ? fs::path() : findProgram("wixl");
+    if (!sourceOnly && wixl.empty()) {
+        throw PackError(wixlMissing);
+    }
+    const Bytes icon = plan.image.icon;
+    const fs::path iconTarget = target.parent_path() / fs::u8path(target.stem().u8string() + ".ico");
+    if (sourceOnly && !icon.empty()) {
+        refuseExisting(iconTarget, replace);
+    }
+    const ScratchDirectory scratch(target);
+    const fs::path source = scratch.path / "installer.wxs", iconFile = scratch.path / "icon.ico";
+    plan.imageFromSource = imageFrom(sourceOnly ? target.parent_path() : scratch.path, plan.image.dir);
+    if (!icon.empty()) {
+        writeBinaryFile(iconFile, icon);
+        plan.iconFile = (sourceOnly ? iconTarget : iconFile).filename();
+    }
+    const std::string text = wixSource(plan, compared);
+    writeBinaryFile(source, Bytes(text.begin(), text.end()));
+    if (sourceOnly) {
+        if (!icon.empty()) {
+            moveInto(iconFile, iconTarget);
+        }
+        moveInto(source, target);
+    } else {
+        buildMsi(wixl, source, scratch.path / "installer.msi");
+        moveInto(scratch.path / "installer.msi", target);
+    }
+}
+
 } // namespace
 
 std::string comparedVersion(const std::string& version) {
@@ -221,41 +255,10 @@ InstallerResult makeInstaller(const InstallerRequest& r) {
         ? nameUuid(parseUuid(upgradeNamespace), image.vendor + "\n" + image.name)
         : parseUuid(r.upgradeCode);
     result.upgradeCode = formatUuid(plan.upgradeCode);
-
-    const bool sourceOnly = !r.wixSource.empty();
-    const fs::path target = fs::absolute(sourceOnly ? r.wixSource
-                                         : !r.output.empty() ? r.output
-                                         : fs::u8path(image.name + "-" + image.version + ".msi"));
-    refuseExisting(target, r.replace);
-    const fs::path wixl = sourceOnly ? fs::path() : findProgram("wixl");
-    if (!sourceOnly && wixl.empty()) {
-        throw PackError(wixlMissing);
-    }
-    const Bytes icon = image.icon;
-    const fs::path iconTarget = target.parent_path() / fs::u8path(target.stem().u8string() + ".ico");
-    if (sourceOnly && !icon.empty()) {
-        refuseExisting(iconTarget, r.replace);
-    }
+    result.written = fs::absolute(!r.wixSource.empty() ? r.wixSource
+                                  : !r.output.empty() ? r.output
+                                  : fs::u8path(image.name + "-" + image.version + ".msi"));
     plan.image = std::move(image);
-
-    const ScratchDirectory scratch(target);
-    const fs::path source = scratch.path / "installer.wxs", iconFile = scratch.path / "icon.ico";
-    plan.imageFromSource = imageFrom(sourceOnly ? target.parent_path() : scratch.path, plan.image.dir);
-    if (!icon.empty()) {
-        writeBinaryFile(iconFile, icon);
-        plan.iconFile = (sourceOnly ? iconTarget : iconFile).filename();
-    }
-    const std::string text = wixSource(plan, compared);
-    writeBinaryFile(source, Bytes(text.begin(), text.end()));
-    if (sourceOnly) {
-        if (!icon.empty()) {
-            moveInto(iconFile, iconTarget);
-        }
-        moveInto(source, target);
-    } else {
-        buildMsi(wixl, source, scratch.path / "installer.msi");
-        moveInto(scratch.path / "installer.msi", target);
-    }
-    result.written = target;
+    write(plan, compared, result.written, !r.wixSource.empty(), r.replace);
     return result;
 }

@@ -4,7 +4,6 @@
 #include "WixSource.h"
 
 #include <algorithm>
-#include <functional>
 #include <map>
 
 #include "XmlElement.h"
@@ -67,41 +66,8 @@ public:
     explicit SourceBuilder(const InstallerPlan& plan) : plan(plan) {}
 
     XmlElement directories() {
-        struct Node {
-            std::map<std::string, Node> subdirectories;
-            std::vector<fs::path> files;
-            bool empty = false;
-        } root;
-        const auto nodeFor = [&root](const fs::path& dir) -> Node& {
-            Node* node = &root;
-            for (const fs::path& part : dir) {
-                node = &node->subdirectories[part.u8string()];
-            }
-            return *node;
-        };
-        for (const fs::path& file : plan.image.files) {
-            nodeFor(file.parent_path()).files.push_back(file);
-        }
-        for (const fs::path& dir : plan.image.emptyDirectories) {
-            nodeFor(dir).empty = true;
-        }
         XmlElement install("Directory", {{"Id", installDirectory}, {"Name", plan.image.name}});
-        const std::function<void(XmlElement&, const Node&, const fs::path&)> fill =
-                [&](XmlElement& element, const Node& node, const fs::path& at) {
-            for (const fs::path& file : node.files) {
-                element.add(fileComponent(file));
-            }
-            if (node.empty) {
-                element.add(component(at)).add(XmlElement("CreateFolder"));
-            }
-            for (const auto& sub : node.subdirectories) {
-                const fs::path path = at / fs::u8path(sub.first);
-                XmlElement child("Directory", {{"Id", idFor('d', path)}, {"Name", sub.first}});
-                fill(child, sub.second, path);
-                element.add(std::move(child));
-            }
-        };
-        fill(install, root, fs::path());
+        fill(install, tree(), fs::path());
         XmlElement target("Directory", {{"Id", "TARGETDIR"}, {"Name", "SourceDir"}});
         if (plan.perMachine) {
             target.add(XmlElement("Directory", {{"Id", "ProgramFiles64Folder"}})).add(std::move(install));
@@ -128,6 +94,46 @@ public:
     }
 
 private:
+    // The image's directories, each with its files, in byte order of names.
+    struct Node {
+        std::map<std::string, Node> subdirectories;
+        std::vector<fs::path> files;
+        bool empty = false;
+    };
+
+    Node tree() const {
+        Node root;
+        const auto nodeFor = [&root](const fs::path& dir) -> Node& {
+            Node* node = &root;
+            for (const fs::path& part : dir) {
+                node = &node->subdirectories[part.u8string()];
+            }
+            return *node;
+        };
+        for (const fs::path& file : plan.image.files) {
+            nodeFor(file.parent_path()).files.push_back(file);
+        }
+        for (const fs::path& dir : plan.image.emptyDirectories) {
+            nodeFor(dir).empty = true;
+        }
+        return root;
+    }
+
+    void fill(XmlElement& element, const Node& node, const fs::path& at) {
+        for (const fs::path& file : node.files) {
+            element.add(fileComponent(file));
+        }
+        if (node.empty) {
+            element.add(component(at)).add(XmlElement("CreateFolder"));
+        }
+        for (const auto& sub : node.subdirectories) {
+            const fs::path path = at / fs::u8path(sub.first);
+            XmlElement child("Directory", {{"Id", idFor('d', path)}, {"Name", sub.first}});
+            fill(child, sub.second, path);
+            element.add(std::move(child));
+        }
+    }
+
     XmlElement component(const fs::path& relative) {
         components.push_back(relative);
         const Uuid guid = nameUuid(plan.upgradeCode, "component\n" + scope(plan) + "\n"
