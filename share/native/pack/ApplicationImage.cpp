@@ -21,12 +21,6 @@ std::string shown(const fs::path& path) {
     return "\"" + path.u8string() + "\"";
 }
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
-
 // NAME of the one app\NAME.cfg that has NAME.exe beside app\ .
 std::string imageName(const fs::path& dir) {
     std::error_code ec;
@@ -83,7 +77,7 @@ VersionInfo stampedVersion(const fs::path& exe, Bytes* icon) {
     if (data) {
         info = readVersionInfo(*data, what);
     }
-    if (!data || lower(versionString(info, "OriginalFilename")) != lower(exe.filename().u8string())) {
+    if (!data || caseFolded(versionString(info, "OriginalFilename")) != caseFolded(exe.filename().u8string())) {
         throw PackError(what + " was never stamped with the application's name, version and "
                         "icon: make the image with loftwick-pack");
     }
@@ -95,10 +89,10 @@ VersionInfo stampedVersion(const fs::path& exe, Bytes* icon) {
 
 void listFiles(ApplicationImage& image) {
     std::error_code ec;
-    std::map<std::string, fs::path> seen;  // lower-case path: Windows names ignore case
+    std::map<std::string, fs::path> seen;  // Windows names ignore case
     for (fs::recursive_directory_iterator it(image.dir, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path relative = it->path().lexically_relative(image.dir);
-        const auto clash = seen.emplace(lower(relative.generic_u8string()), relative);
+        const auto clash = seen.emplace(caseFolded(relative.generic_u8string()), relative);
         if (!clash.second) {
             throw PackError("the image holds " + shown(clash.first->second) + " and " + shown(relative)
                             + ", one file to Windows, whose names ignore case");
@@ -121,6 +115,12 @@ void listFiles(ApplicationImage& image) {
 }
 
 } // namespace
+
+std::string caseFolded(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return name;
+}
 
 ApplicationImage readApplicationImage(const fs::path& dir) {
     std::error_code ec;

@@ -78,11 +78,7 @@ std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociati
             throw PackError("the file type " + shown(a.extension)
                             + " is not a dot and up to 31 letters, digits, '_' or '-'");
         }
-        std::string key = a.extension;
-        std::transform(key.begin(), key.end(), key.begin(), [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        });
-        if (!seen.insert(key).second) {
+        if (!seen.insert(caseFolded(a.extension)).second) {
             throw PackError("the file type " + shown(a.extension) + " is given twice");
         }
         checkText(a.description, "the description of " + a.extension);

@@ -3,7 +3,6 @@
 // and is 64-bit, as the launcher is.
 #include "WixSource.h"
 
-#include <algorithm>
 #include <map>
 
 #include "XmlElement.h"
@@ -17,12 +16,6 @@ typedef std::vector<std::pair<std::string, std::string>> Attributes;
 const char* const installDirectory = "INSTALLDIR";
 const char* const iconId = "AppIcon.ico";
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
-
 std::string scope(const InstallerPlan& plan) {
     return plan.perMachine ? "machine" : "user";
 }
@@ -30,7 +23,7 @@ std::string scope(const InstallerPlan& plan) {
 // A WiX identifier: a letter and 32 hexadecimal digits of the path's hash.
 std::string idFor(char kind, const fs::path& relative) {
     static const char digits[] = "0123456789abcdef";
-    const auto digest = sha1(lower(relative.generic_u8string()));
+    const auto digest = sha1(caseFolded(relative.generic_u8string()));
     std::string id(1, kind);
     for (size_t i = 0; i < 16; ++i) {
         id += digits[digest[i] >> 4];
@@ -137,7 +130,7 @@ private:
     XmlElement component(const fs::path& relative) {
         components.push_back(relative);
         const Uuid guid = nameUuid(plan.upgradeCode, "component\n" + scope(plan) + "\n"
-                                                     + lower(relative.generic_u8string()));
+                                                     + caseFolded(relative.generic_u8string()));
         return XmlElement("Component", {{"Id", idFor('c', relative)}, {"Guid", formatUuid(guid)},
                                         {"Win64", "yes"}});
     }
