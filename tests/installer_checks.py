@@ -276,8 +276,8 @@ def check_per_user(c, wine, images, msis, work):
     entry = next(iter(entries.values()), {})
     products = wine.registry("HKCU\\Software\\Microsoft\\Installer\\Products") or {}
     icons = [v.get("ProductIcon", "") for v in products.values() if v.get("ProductName") == PRODUCT]
-    icon_ok = bool(icons) and os.path.exists(wine.path(icons[0])) and \
-        open(wine.path(icons[0]), "rb").read()[:4] == b"\0\0\1\0"
+    icon_ok = bool(icons) and os.path.exists(wine.path(icons[0])) and icon_images(
+        open(wine.path(icons[0]), "rb").read()) == exe_icons(os.path.join(images["1.0"], NAME + ".exe"))
     c.check("one Apps entry: name, version, publisher and icon", len(entries) == 1 and
             entry.get("DisplayVersion") == "1.0" and entry.get("Publisher") == "Acme" and icon_ok,
             str(entries) + str(icons))
