@@ -140,6 +140,10 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
         EXPECT_NE(err.str().find(row.error), std::string::npos) << err.str();
     }
     fs::remove(image / "app" / "a|b");
+    EXPECT_EQ(installer({"--output", (image / "app" / "x.msi").string()}), 1);
+    EXPECT_NE(err.str().find("lies inside the image, which the installer must not change"),
+              std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(image / "app" / "x.msi"));
     const std::string path = std::getenv("PATH");
     setenv("PATH", dir.c_str(), 1);
     EXPECT_EQ(installer({"--output", msi.string()}), 1);

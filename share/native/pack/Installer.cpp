@@ -163,6 +163,10 @@ void buildMsi(const fs::path& wixl, const fs::path& source, const fs::path& msi)
 // finished file is moved into place.
 void write(InstallerPlan& plan, const std::string& compared, const fs::path& target, bool sourceOnly,
            bool replace) {
+    if (isWithin(target, plan.image.dir)) {
+        throw PackError("the output " + shown(target.u8string()) + " lies inside the image, which "
+                        "the installer must not change");
+    }
     refuseExisting(target, replace);
     const fs::path wixl = sourceOnly ? fs::path() : findProgram("wixl");
     if (!sourceOnly && wixl.empty()) {

@@ -47,23 +47,6 @@ void requireDirectory(const fs::path& path, const std::string& what) {
     }
 }
 
-// Whether `inner` is `outer` or lies below it, links and ".." resolved.
-bool isWithin(const fs::path& inner, const fs::path& outer) {
-    std::error_code ec;
-    const fs::path a = fs::weakly_canonical(fs::absolute(inner), ec);
-    const fs::path b = fs::weakly_canonical(fs::absolute(outer), ec);
-    auto ai = a.begin();
-    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
-        if (bi->empty() && std::next(bi) == b.end()) {
-            break;  // a trailing separator
-        }
-        if (ai == a.end() || *ai != *bi) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // An image inside its own input would copy itself without end; replacing a
 // directory that holds the input would delete the user's files.
 void checkOverlap(const PackRequest& r) {
@@ -125,6 +108,22 @@ void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) 
 }
 
 } // namespace
+
+bool isWithin(const fs::path& inner, const fs::path& outer) {
+    std::error_code ec;
+    const fs::path a = fs::weakly_canonical(fs::absolute(inner), ec);
+    const fs::path b = fs::weakly_canonical(fs::absolute(outer), ec);
+    auto ai = a.begin();
+    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+        if (bi->empty() && std::next(bi) == b.end()) {
+            break;  // a trailing separator
+        }
+        if (ai == a.end() || *ai != *bi) {
+            return false;
+        }
+    }
+    return true;
+}
 
 const char* guiLauncherName() { return "loftwick-launcher.exe"; }
 const char* consoleLauncherName() { return "loftwick-launcher-console.exe"; }

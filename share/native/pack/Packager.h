@@ -33,6 +33,9 @@ void pack(const PackRequest& request);
 const char* guiLauncherName();
 const char* consoleLauncherName();
 
+// Whether `inner` is `outer` or lies below it, links and ".." resolved.
+bool isWithin(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
 Bytes readBinaryFile(const std::filesystem::path& path);
 void writeBinaryFile(const std::filesystem::path& path, const Bytes& bytes);
 
