@@ -17,10 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string shown(const fs::path& path) {
-    return "\"" + path.u8string() + "\"";
-}
-
 // NAME of the one app\NAME.cfg that has NAME.exe beside app\ .
 std::string imageName(const fs::path& dir) {
     std::error_code ec;

@@ -27,7 +27,7 @@ const char* const wixlMissing =
     "\"pacman -S mingw-w64-x86_64-msitools\" (MSYS2 on Windows); --wix-source writes "
     "the WiX source without it";
 
-std::string shown(const std::string& text) {
+std::string inQuotes(const std::string& text) {
     return "\"" + text + "\"";
 }
 
@@ -46,9 +46,9 @@ void checkText(const std::string& text, const std::string& what) {
     for (size_t i = 0; i < wide.size(); ++i) {
         if (!inWindows1252(wide[i])) {
             const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size();
-            throw PackError(what + " " + shown(text) + " holds "
+            throw PackError(what + " " + inQuotes(text) + " holds "
                             + (wide[i] < 0x20 ? std::string("a control character")
-                                              : shown(utf16ToUtf8(wide.substr(i, pair ? 2 : 1), what)))
+                                              : inQuotes(utf16ToUtf8(wide.substr(i, pair ? 2 : 1), what)))
                             + ", which the installer cannot carry: its text is Windows-1252");
         }
     }
@@ -58,7 +58,7 @@ void checkFileName(const std::string& name, const std::string& what) {
     checkText(name, what);
     if (name.find_first_of("<>:\"/\\|?*") != std::string::npos || name.back() == '.'
         || name.back() == ' ' || name.size() > 128) {
-        throw PackError(what + " " + shown(name) + " is not a name Windows Installer can give a file");
+        throw PackError(what + " " + inQuotes(name) + " is not a name Windows Installer can give a file");
     }
 }
 
@@ -75,11 +75,11 @@ std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociati
                           || c == '_' || c == '-';
                });
         if (!plain) {
-            throw PackError("the file type " + shown(a.extension)
+            throw PackError("the file type " + inQuotes(a.extension)
                             + " is not a dot and up to 31 letters, digits, '_' or '-'");
         }
         if (!seen.insert(caseFolded(a.extension)).second) {
-            throw PackError("the file type " + shown(a.extension) + " is given twice");
+            throw PackError("the file type " + inQuotes(a.extension) + " is given twice");
         }
         checkText(a.description, "the description of " + a.extension);
         result.push_back(a);
@@ -98,7 +98,7 @@ void applyOverrides(const InstallerRequest& r, ApplicationImage& image) {
     }
     if (!r.icon.empty()) {
         image.icon = readBinaryFile(r.icon);
-        readIconFile(image.icon, shown(r.icon.u8string()));
+        readIconFile(image.icon, shown(r.icon));
     }
 }
 
@@ -112,7 +112,7 @@ void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
     for (const auto* list : {&image.files, &image.emptyDirectories}) {
         for (const fs::path& path : *list) {
             for (const fs::path& part : path) {
-                checkFileName(part.u8string(), "the image's file " + shown(path.generic_u8string())
+                checkFileName(part.u8string(), "the image's file " + inQuotes(path.generic_u8string())
                                                + " has a part");
             }
         }
@@ -122,7 +122,7 @@ void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
 void refuseExisting(const fs::path& target, bool replace) {
     std::error_code ec;
     if (!replace && fs::exists(fs::symlink_status(target, ec))) {
-        throw PackError(shown(target.u8string()) + " exists; --replace replaces it");
+        throw PackError(shown(target) + " exists; --replace replaces it");
     }
 }
 
@@ -130,7 +130,7 @@ void moveInto(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::rename(from, to, ec);
     if (ec) {
-        throw PackError("cannot write " + shown(to.u8string()) + ": " + ec.message());
+        throw PackError("cannot write " + shown(to) + ": " + ec.message());
     }
 }
 
@@ -139,8 +139,8 @@ fs::path imageFrom(const fs::path& sourceDirectory, const fs::path& image) {
     std::error_code ec;
     const fs::path path = fs::relative(image, sourceDirectory, ec);
     if (ec || path.empty()) {
-        throw PackError("the image " + shown(image.u8string()) + " cannot be named relative to "
-                        + shown(sourceDirectory.u8string()) + ": put the output on the image's drive");
+        throw PackError("the image " + shown(image) + " cannot be named relative to "
+                        + shown(sourceDirectory) + ": put the output on the image's drive");
     }
     return path;
 }
@@ -164,7 +164,7 @@ void buildMsi(const fs::path& wixl, const fs::path& source, const fs::path& msi)
 void write(InstallerPlan& plan, const std::string& compared, const fs::path& target, bool sourceOnly,
            bool replace) {
     if (isWithin(target, plan.image.dir)) {
-        throw PackError("the output " + shown(target.u8string()) + " lies inside the image, which "
+        throw PackError("the output " + shown(target) + " lies inside the image, which "
                         "the installer must not change");
     }
     refuseExisting(target, replace);
@@ -215,13 +215,13 @@ std::string comparedVersion(const std::string& version) {
         }
     }
     if (digits == 0) {
-        throw PackError("the version " + shown(version) + " is not one to four numbers");
+        throw PackError("the version " + inQuotes(version) + " is not one to four numbers");
     }
     static const char* const names[] = {"major version", "minor version", "build number"};
     static const unsigned long limits[] = {255, 255, 65535};
     for (size_t i = 0; i < fields.size() && i < 3; ++i) {
         if (fields[i] > limits[i]) {
-            throw PackError("the version " + shown(version) + " has a " + names[i] + " of "
+            throw PackError("the version " + inQuotes(version) + " has a " + names[i] + " of "
                             + std::to_string(fields[i]) + ": Windows Installer allows at most "
                             + std::to_string(limits[i]) + " (255.255.65535)");
         }
@@ -230,7 +230,7 @@ std::string comparedVersion(const std::string& version) {
     const std::string three = std::to_string(fields[0]) + "." + std::to_string(fields[1]) + "."
                               + std::to_string(fields[2]);
     if (fields.size() == 4 && fields[3] != 0) {
-        throw PackError("the version " + shown(version) + " has a fourth field, "
+        throw PackError("the version " + inQuotes(version) + " has a fourth field, "
                         + std::to_string(fields[3]) + ", which Windows Installer ignores when it "
                         "compares versions: this installer could not replace " + three
                         + " nor be replaced by it; give a version whose fourth field is 0");

@@ -14,10 +14,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string shown(const fs::path& path) {
-    return "\"" + path.u8string() + "\"";
-}
-
 // Windows refuses these names and characters in file names.
 void checkName(const std::string& name) {
     static const char* const reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3",
@@ -108,6 +104,10 @@ void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) 
 }
 
 } // namespace
+
+std::string shown(const fs::path& path) {
+    return "\"" + path.u8string() + "\"";
+}
 
 bool isWithin(const fs::path& inner, const fs::path& outer) {
     std::error_code ec;

@@ -33,6 +33,9 @@ void pack(const PackRequest& request);
 const char* guiLauncherName();
 const char* consoleLauncherName();
 
+// A path as messages show it: UTF-8, in double quotes.
+std::string shown(const std::filesystem::path& path);
+
 // Whether `inner` is `outer` or lies below it, links and ".." resolved.
 bool isWithin(const std::filesystem::path& inner, const std::filesystem::path& outer);
 
