@@ -7,6 +7,17 @@
 //   no-main    loading the main class fails with an exception pending
 //   throw      main returns with an exception pending
 //   exit:N     main ends the process with code N, as System.exit(N) does
+// and for the failures a real virtual machine reports itself, with its words
+// on its stream, ending the process with 1 from a thread of its own:
+//   no-class     the main class is not found
+//   newer-class  the main class was compiled for a newer Java
+//   no-manifest  the main jar names no main class
+//   bad-heap     an -Xmx option it cannot read (JNI_CreateJavaVM returns)
+//   bad-option   an -XX: option it does not know (JNI_CreateJavaVM returns)
+//   no-module    the main module is not found (on standard output)
+// and, to exercise whoever reads its output:
+//   flood        main prints 1 MiB to each stream, then fails
+//   warn         main prints a warning to standard error and ends normally
 // Any JNI or JVM function the launch is not expected to call ends the
 // process with code 99 after recording which one it was.
 #include "WinSysHeaders.h"
@@ -77,6 +88,18 @@ bool asked(const wchar_t* behaviour) {
     return env(L"STANDIN_JVM") == behaviour;
 }
 
+// What System.exit does when the runtime gives up: the process ends from a
+// runtime thread while the caller is still inside JLI_Launch.
+[[noreturn]] void exitFromRuntimeThread(UINT code) {
+    std::fflush(nullptr);
+    CreateThread(nullptr, 0, [](void* c) -> DWORD {
+        ExitProcess(static_cast<UINT>(reinterpret_cast<uintptr_t>(c)));
+    }, reinterpret_cast<void*>(static_cast<uintptr_t>(code)), 0, nullptr);
+    for (;;) {
+        Sleep(INFINITE);
+    }
+}
+
 Object* pending = nullptr;
 Object* mainClass = nullptr;
 
@@ -84,9 +107,10 @@ Object* make(char kind, std::string bytes = std::string()) {
     return new Object{kind, std::move(bytes), {}};
 }
 
+// `what` may go on with the lines of its stack trace.
 void raise(const char* what) {
     pending = make('x', what);
-    record("jvm.raised=%s", what);
+    record("jvm.raised=%s", std::string(what).substr(0, std::strcspn(what, "\n")).c_str());
 }
 
 [[noreturn]] void unexpected(const char* what, int index) {
@@ -144,6 +168,25 @@ void* jniGetStaticMethodID(JNIEnv*, Object*, const char* name, const char* signa
     return new std::string(std::string(name) + signature);
 }
 
+// The main class's failures that the runtime's Java code reports itself.
+void failToLoad(const char* name) {
+    if (asked(L"no-class")) {
+        std::fprintf(stderr, "Error: Could not find or load main class %s\n"
+                     "Caused by: java.lang.ClassNotFoundException: %s\n", name, name);
+    } else if (asked(L"newer-class")) {
+        std::fprintf(stderr, "Error: LinkageError occurred while loading main class %s\n"
+                     "\tjava.lang.UnsupportedClassVersionError: %s has been compiled by a more "
+                     "recent version of the Java Runtime (class file version 65.0), this version "
+                     "of the Java Runtime only recognizes class file versions up to 61.0\n",
+                     name, name);
+    } else if (asked(L"no-manifest")) {
+        std::fprintf(stderr, "no main manifest attribute, in %s\n", name);
+    } else {
+        return;
+    }
+    exitFromRuntimeThread(1);
+}
+
 Object* callStaticObject(const std::string& method, va_list args) {
     if (method == "makePlatformString(Z[B)Ljava/lang/String;") {
         va_arg(args, int);
@@ -156,6 +199,7 @@ Object* callStaticObject(const std::string& method, va_list args) {
         const Object* name = va_arg(args, Object*);
         record("jvm.mainmode=%ld", mode);
         record("jvm.mainname=%s", name->bytes.c_str());
+        failToLoad(name->bytes.c_str());
         if (asked(L"no-main")) {
             raise("java.lang.NoClassDefFoundError");
             return nullptr;
@@ -190,7 +234,19 @@ void runMain(const Object* argv) {
         ExitProcess(static_cast<UINT>(std::wcstoul(behaviour.c_str() + 5, nullptr, 0)));
     }
     if (behaviour == L"throw") {
-        raise("java.lang.IllegalStateException");
+        raise("java.lang.IllegalStateException: boom from main\n"
+              "\tat Thrower.main(Thrower.java:1)");
+    }
+    if (behaviour == L"warn") {
+        std::fprintf(stderr, "Warning: printed, and the application goes on\n");
+    }
+    if (behaviour == L"flood") {
+        for (int i = 0; i < 16384; ++i) {  // 64 bytes a line
+            std::printf("standard output line %06d .................................\n", i);
+            std::fprintf(stderr, "standard error line %06d ..................................\n", i);
+        }
+        std::fprintf(stderr, "Error: the last line before failing\n");
+        exitFromRuntimeThread(1);
     }
 }
 
@@ -285,6 +341,39 @@ jint JNI_GetCreatedJavaVMs(void**, jint, jint* count) {
     return 0;
 }
 
+}  // extern "C"
+
+namespace {
+
+// The option failures the virtual machine reports before it exists; the
+// runtime's launcher then adds its own lines and ends the process.
+bool refuseOptions(const JavaVMInitArgs& args) {
+    for (jint i = 0; i < args.nOptions; ++i) {
+        const std::string option = args.options[i].optionString;
+        if (asked(L"bad-heap") && option.rfind("-Xmx", 0) == 0) {
+            std::fprintf(stderr, "Invalid maximum heap size: %s\n", option.c_str());
+            return true;
+        }
+        if (asked(L"bad-option") && option.rfind("-XX:", 0) == 0) {
+            const size_t name = option.find_first_not_of("+-", 4);
+            std::fprintf(stderr, "Unrecognized VM option '%s'\n", option.substr(name).c_str());
+            return true;
+        }
+        if (asked(L"no-module") && option.rfind("-Djdk.module.main=", 0) == 0) {
+            std::printf("Error occurred during initialization of boot layer\n"
+                        "java.lang.module.FindException: Module %s not found\n",
+                        option.c_str() + 18);
+            exitFromRuntimeThread(1);
+        }
+    }
+    std::fflush(nullptr);
+    return false;
+}
+
+} // namespace
+
+extern "C" {
+
 jint JNI_CreateJavaVM(void** vm, void** penv, void* initArgs) {
     const JavaVMInitArgs* args = static_cast<const JavaVMInitArgs*>(initArgs);
     record("jvm.version=0x%08lx ignoreUnrecognized=%d", args->version, args->ignoreUnrecognized);
@@ -295,6 +384,9 @@ jint JNI_CreateJavaVM(void** vm, void** penv, void* initArgs) {
     record("jvm.java.dll=%s", moduleOf(L"java.dll").c_str());
     record("jvm.splashscreen.dll=%s", moduleOf(L"splashscreen.dll").c_str());
     if (asked(L"no-vm")) {
+        return -1;
+    }
+    if (refuseOptions(*args)) {
         return -1;
     }
     fillTables();
