@@ -22,9 +22,9 @@ passed=0
 failed=0
 check() {
     if [ "$2" = ok ]; then
-        passed=$((passed + 1)); echo "PASS: $1"
+        passed=$((passed + 1)); printf "PASS: %s\n" "$1"
     else
-        failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${3:-}" ] && printf '%s\n' "$3"
+        failed=$((failed + 1)); printf "FAIL: %s\n" "$1"; [ -n "${3:-}" ] && printf '%s\n' "$3"
     fi
 }
 
@@ -83,19 +83,24 @@ fi
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
 # Runs the real-runtime image once under the display, closing every message
-# box as it appears. Sets: code, boxes (count), titles, texts.
+# box as it appears. $2: "shell" starts it as Explorer does (no standard
+# handles: the double-click), "direct" with standard output and error in
+# files. $3: "path" lists the app directory in PATH beforehand, "-" does not.
+# Sets: code, boxes (count), titles, texts.
 run_counting_boxes() {
-    display=$1 road=$2 behaviour=$3
+    display=$1 how=$2 road=$3 behaviour=$4 exe=${5:-$work/real/MyApp.exe}
     path_add=""
-    [ "$road" = in-process ] && path_add=$(winpath "$work/real/app")
+    [ "$road" = path ] && path_add=$(winpath "$(dirname "$exe")/app")
+    starter=""
+    [ "$how" = shell ] && starter="$build/bin/loftwick-shell-start.exe"
     DISPLAY="$display" STANDIN_JVM="$behaviour" WINEPATH="$path_add" \
         STANDIN_RECORD="$(winpath "$work/real/record.txt")" \
-        wine "$work/real/MyApp.exe" > "$work/real.out" 2> "$work/real.err" &
+        wine $starter "$exe" > "$work/real.out" 2> "$work/real.err" &
     launcher=$!
     boxes=0 titles="" texts="" code=""
     for _ in $(seq 1 240); do
         window=$(DISPLAY="$display" xdotool search --onlyvisible --name \
-                 '^(Java Virtual Machine Launcher|MyApp\.exe)$' 2>/dev/null | head -1)
+                 '^(Java Virtual Machine Launcher|MyApp\.exe|Odd\.exe)$' 2>/dev/null | head -1)
         if [ -n "$window" ]; then
             boxes=$((boxes + 1))
             title=$(DISPLAY="$display" xdotool getwindowname "$window")
@@ -115,68 +120,109 @@ run_counting_boxes() {
     [ -z "$code" ] && kill "$launcher" 2>/dev/null
 }
 
+# $1 name, $2 wanted box count, $3 wanted titles, $4 text the boxes must
+# hold ("" for none), $5 wanted exit code.
+expect_boxes() {
+    if [ "$boxes" = "$2" ] && [ "$titles" = "$3" ] && [ "$code" = "$5" ] \
+       && { [ -z "$4" ] || printf '%s' "$texts" | grep -qF -- "$4"; }; then
+        check "$1" ok
+    else
+        check "$1" bad "boxes=$boxes titles=$titles code=$code texts=$texts"
+    fi
+}
+
+real_cfg() {
+    printf '[Application]\n%s\napp.runtime=%s\n%b' "$1" "$(winpath "$build/real-runtime")" "${2:-}" \
+        > "$work/real/app/MyApp.cfg"
+}
+
+# Every failure in the table of a real runtime's failures, double-clicked:
+# one box with the runtime's own first line, and the application's code.
 real_runtime_boxes() {
     mkdir -p "$work/real/app"
     cp "$build/bin/loftwick-launcher.exe" "$work/real/MyApp.exe"
     printf 'PK\003\004 not a zip' > "$work/real/app/bad.jar"
-    runtime=$(winpath "$build/real-runtime")
-    for road in in-process relaunch; do
-        for failure in "corrupt jar" no-vm no-main throw; do
-            behaviour=$failure
-            main='app.mainclass=hello.Main'
-            if [ "$failure" = "corrupt jar" ]; then
-                behaviour="" main='app.mainjar=$APPDIR\bad.jar'
-            fi
-            printf '[Application]\n%s\napp.runtime=%s\n' "$main" "$runtime" \
-                > "$work/real/app/MyApp.cfg"
-            run_counting_boxes "$1" "$road" "$behaviour"
-            # The runtime reports a main class it cannot load twice itself,
-            # and an exception pending after main not at all.
-            runtime_box="[Java Virtual Machine Launcher]"
-            case $failure in
-                no-main) want_boxes=2 want_titles="$runtime_box$runtime_box" ;;
-                throw) want_boxes=1 want_titles="[MyApp.exe]" ;;
-                *) want_boxes=1 want_titles=$runtime_box ;;
-            esac
-            name="real runtime, $road, $failure: $want_titles and exit code 1"
-            if [ "$boxes" = "$want_boxes" ] && [ "$titles" = "$want_titles" ] \
-               && [ "$code" = 1 ]; then
-                check "$name" ok
-            else
-                check "$name" bad "boxes=$boxes titles=$titles texts=$texts code=$code"
-            fi
-            if [ "$failure" = throw ] && [ "$texts" != "[Failed to launch JVM]" ]; then
-                check "real runtime, $road: the launcher's box says the launch failed" bad "$texts"
-            fi
-            if [ "$failure" = "corrupt jar" ]; then
-                want="[Error: Invalid or corrupt jarfile $(winpath "$work/real/app/bad.jar")]"
-                if [ "$texts" = "$want" ]; then
-                    check "real runtime, $road: the box holds the runtime's text" ok
-                else
-                    check "real runtime, $road: the box holds the runtime's text" bad \
-                        "got $texts want $want"
-                fi
-            fi
+    /usr/bin/python3 -c 'import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    z.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\n\r\n")' "$work/real/app/plain.jar"
+    app=$(winpath "$work/real/app")
+    class='app.mainclass=hello.Main'
+    while IFS='|' read -r behaviour main options first; do
+        real_cfg "$main" "$options"
+        for road in path -; do
+            run_counting_boxes "$1" shell "$road" "$behaviour"
+            expect_boxes "double-click ($road), ${behaviour:-corrupt jar}: one box with \"$first\", exit code 1" \
+                1 "[MyApp.exe]" "$first" 1
         done
-        printf '[Application]\napp.mainclass=hello.Main\napp.runtime=%s\n' "$runtime" \
-            > "$work/real/app/MyApp.cfg"
-        run_counting_boxes "$1" "$road" "exit:4"
-        if [ "$boxes" = 0 ] && [ "$code" = 4 ]; then
-            check "real runtime, $road: System.exit(4) is exit code 4 and no box" ok
+    done <<ROWS
+no-class|$class||Error: Could not find or load main class hello.Main
+newer-class|$class||java.lang.UnsupportedClassVersionError: hello.Main has been compiled by a more recent version
+no-manifest|app.mainjar=\$APPDIR\\plain.jar||no main manifest attribute, in $app\\plain.jar
+|app.mainjar=\$APPDIR\\bad.jar||Error: Invalid or corrupt jarfile $app\\bad.jar
+bad-heap|$class|[JavaOptions]\\njava-options=-Xmx1q\\n|Invalid maximum heap size: -Xmx1q
+bad-option|$class|[JavaOptions]\\njava-options=-XX:+NoSuchFlag\\n|Unrecognized VM option 'NoSuchFlag'
+no-module|app.mainmodule=hello.mod/hello.Main|app.modulepath=\$APPDIR\\n|Error occurred during initialization of boot layer
+throw|$class||Exception in thread "main" java.lang.IllegalStateException: boom from main
+ROWS
+
+    real_cfg "$class"
+    for behaviour in exit:4 "" warn; do
+        want=0
+        [ "$behaviour" = exit:4 ] && want=4
+        run_counting_boxes "$1" shell - "$behaviour"
+        expect_boxes "double-click, ${behaviour:-a normal run}: no box, exit code $want" 0 "" "" "$want"
+    done
+    run_counting_boxes "$1" shell path "exit:0xC0000005"
+    expect_boxes "double-click, a crash: one box naming its status; wine reports its low byte" \
+        1 "[MyApp.exe]" "Child process exited with code 0xC0000005" 5
+    run_counting_boxes "$1" shell path flood
+    expect_boxes "double-click, 1 MiB on each stream, then a failure: never blocked, the box holds the tail" \
+        1 "[MyApp.exe]" "Error: the last line before failing" 1
+
+    # Turned off: what the application printed shows nowhere; the runtime
+    # library's own errors keep their own box.
+    real_cfg "$class" 'app.failurebox=false\n'
+    run_counting_boxes "$1" shell path no-class
+    expect_boxes "app.failurebox=false: no box for what the application printed, exit code 1" 0 "" "" 1
+    real_cfg 'app.mainjar=$APPDIR\bad.jar' 'app.failurebox=false\n'
+    run_counting_boxes "$1" shell path ""
+    expect_boxes "app.failurebox=false: the runtime's own error keeps its own box" \
+        1 "[Java Virtual Machine Launcher]" "Error: Invalid or corrupt jarfile" 1
+
+    # An app directory PATH cannot list cannot relaunch: the runtime shows
+    # its own errors, and the launcher what the runtime did not show.
+    odd_dir="$work/real/semi;colon"
+    mkdir -p "$odd_dir/app"
+    cp "$build/bin/loftwick-launcher.exe" "$odd_dir/Odd.exe"
+    cp "$work/real/app/bad.jar" "$odd_dir/app/"
+    printf '[Application]\napp.mainjar=$APPDIR\\bad.jar\napp.runtime=%s\n' \
+        "$(winpath "$build/real-runtime")" > "$odd_dir/app/Odd.cfg"
+    run_counting_boxes "$1" shell - "" "$odd_dir/Odd.exe"
+    expect_boxes "no relaunch possible: the runtime's own box" 1 "[Java Virtual Machine Launcher]" \
+        "Error: Invalid or corrupt jarfile" 1
+    printf '[Application]\napp.mainclass=hello.Main\napp.runtime=%s\n' \
+        "$(winpath "$build/real-runtime")" > "$odd_dir/app/Odd.cfg"
+    run_counting_boxes "$1" shell - throw "$odd_dir/Odd.exe"
+    expect_boxes "no relaunch possible, an exception out of main: the launcher's box" 1 "[Odd.exe]" \
+        "Failed to launch JVM" 1
+
+    # With a standard error someone reads, the runtime writes there; only
+    # the launcher's own errors get a box.
+    real_cfg 'app.mainjar=$APPDIR\bad.jar'
+    for road in path -; do
+        run_counting_boxes "$1" direct "$road" ""
+        if grep -q "^Error: Invalid or corrupt jarfile" "$work/real.err"; then
+            expect_boxes "standard error in a file ($road): the runtime's error goes there, no box" \
+                0 "" "" 1
         else
-            check "real runtime, $road: System.exit(4) is exit code 4 and no box" bad \
-                "boxes=$boxes titles=$titles code=$code"
+            check "standard error in a file ($road): it holds the runtime's error" bad \
+                "$(cat "$work/real.err")"
         fi
     done
-    # A crash ends the child with a Windows status; wine reports its low byte.
-    run_counting_boxes "$1" relaunch "exit:0xC0000005"
-    if [ "$boxes" = 1 ] && [ "$titles" = "[MyApp.exe]" ] \
-       && [ "$texts" = "[Child process exited with code 0xC0000005]" ] && [ "$code" = 5 ]; then
-        check "real runtime, relaunch: a crashed child gets one box naming its status" ok
-    else
-        check "real runtime, relaunch: a crashed child gets one box naming its status" bad \
-            "boxes=$boxes titles=$titles texts=$texts code=$code"
-    fi
+    real_cfg "$class"
+    run_counting_boxes "$1" direct path throw
+    expect_boxes "standard error in a file, an exception out of main: the launcher's box" \
+        1 "[MyApp.exe]" "Failed to launch JVM" 1
 }
 
 # --- The error message box as a user sees it.
@@ -229,9 +275,7 @@ if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
         check "closing the box ends the launcher with exit code 1" bad "code=$code $(cat "$work/box.err")"
     fi
 
-    # --- With the real runtime library: one box for one failure, on both
-    # roads, holding the runtime's own text; an application's exit code
-    # passes through silently; a crashed child gets one box with its code.
+    # --- With the real runtime library: what a user sees of each failure.
     if [ -f "$build/real-runtime/bin/server/jvm.dll" ]; then
         real_runtime_boxes "$display"
     else

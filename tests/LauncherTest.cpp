@@ -39,7 +39,7 @@ protected:
         if (!env.count(L"LOFTWICK_DEBUG")) {
             env[L"LOFTWICK_DEBUG"] = nullptr;
         }
-        ProcessResult r = runProcess(exe, args, env);
+        ProcessResult r = doubleClick ? runDoubleClicked(exe, args, env) : runProcess(exe, args, env);
         EXPECT_FALSE(r.timedOut);
         r.stdErr = crlfToLf(r.stdErr);
         return r;
@@ -64,6 +64,7 @@ protected:
 
     TempDir dir;
     AppImage image;
+    bool doubleClick = false;
     tstring path;
     tstring recordPath;
 };
@@ -85,8 +86,9 @@ TEST_F(LauncherTest, InProcessRoadHandsTheRuntimeTheExactCommandLine) {
     EXPECT_EQ(f.at("argv[argc]"), "null");
     EXPECT_EQ(f.at("jargc"), "0 jargv=null appclassc=0 appclassv=null");
     EXPECT_EQ(f.at("fullversion"), "[] dotversion=[] pname=[java] lname=[java]");
-    // Windowed: the runtime shows its own errors in a box.
-    EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=1 ergo=0");
+    // Not windowed: the runtime writes its errors to the standard error
+    // someone reads.
+    EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=0 ergo=0");
     EXPECT_EQ(f.at("dlldir"), utf8(image.runtimeDir() + L"\\bin"));
     EXPECT_EQ(f.at("PATH"), utf8(path));
     EXPECT_EQ(f.at("jvm.dll loaded"), "");
@@ -105,6 +107,34 @@ TEST_F(LauncherTest, RelaunchRoadStartsExactlyOneChild) {
     const std::string childPath = fields().at("PATH");
     EXPECT_EQ(childPath, utf8(path + L";" + image.appDir()));
     EXPECT_EQ(r.processCount, 2u);
+}
+
+// Nobody reads a double-clicked program's standard error: one child is
+// started whatever PATH holds, with its output piped to the parent, and its
+// code is the launcher's.
+TEST_F(LauncherTest, DoubleClickedLauncherReportsForOneChild) {
+    image.cfg(basicCfg).withRuntime();
+    doubleClick = true;
+    for (bool appDirInPath : {true, false}) {
+        SCOPED_TRACE(appDirInPath ? "PATH lists the app dir" : "PATH lacks it");
+        DeleteFileW((dir / L"record.txt").c_str());
+        const ProcessResult r = run(L"", appDirInPath, {{L"STANDIN_EXIT", L"3"}});
+        EXPECT_EQ(r.processCount, 2u);
+        EXPECT_EQ(r.exitCode, 3u);
+        const auto f = fields();
+        // The child writes everything to the pipe, the runtime included, and
+        // leaves the reporting variable to no program the application starts.
+        EXPECT_EQ(f.at("javaargs"), "0 cpwildcard=0 javaw=0 ergo=0");
+        EXPECT_EQ(f.at("LOFTWICK_PARENT_REPORTS"), "");
+        EXPECT_EQ(f.at("PATH"), utf8(appDirInPath ? path : path + L";" + image.appDir()));
+    }
+
+    // Turned off: as before, in this process, the runtime showing its own boxes.
+    image.cfg("[Application]\napp.mainclass=M\napp.failurebox=false\n");
+    const ProcessResult r = run(L"", true, {{L"STANDIN_EXIT_PROCESS", L"4"}});
+    EXPECT_EQ(r.processCount, 1u);
+    EXPECT_EQ(r.exitCode, 4u);
+    EXPECT_EQ(fields().at("javaargs"), "0 cpwildcard=0 javaw=1 ergo=0");
 }
 
 TEST_F(LauncherTest, ConfigNameFollowsTheExecutableName) {

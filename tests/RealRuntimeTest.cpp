@@ -134,7 +134,8 @@ TEST_F(RealRuntimeTest, ConsoleLauncherReturnsTheApplicationsCode) {
         SCOPED_TRACE(inProcess ? "in process" : "relaunched");
         for (const Row& row : {Row{nullptr, 0, ""}, Row{L"exit:3", 3, ""},
                                Row{L"throw", 1,
-                                   "Exception in thread \"main\" java.lang.IllegalStateException\n"}}) {
+                                   "Exception in thread \"main\" java.lang.IllegalStateException: "
+                                   "boom from main\n\tat Thrower.main(Thrower.java:1)\n"}}) {
             run(image->com(), inProcess, L"", row.behaviour);
             EXPECT_EQ(result.exitCode, row.code);
             EXPECT_EQ(crlfFree(result.stdErr), row.stdErr);

@@ -256,9 +256,11 @@ AppImage& AppImage::withRuntimeAt(const tstring& dir) {
     return *this;
 }
 
-ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChanges& env,
-                         const tstring& workDir, unsigned long timeoutMs,
-                         const std::string* input) {
+namespace {
+
+ProcessResult run(const tstring& exe, const tstring& args, const EnvChanges& env,
+                  const tstring& workDir, unsigned long timeoutMs, const std::string* input,
+                  bool standardHandles) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE errRead = nullptr, errWrite = nullptr, outRead = nullptr, outWrite = nullptr;
     CreatePipe(&errRead, &errWrite, &sa, 0);
@@ -277,9 +279,11 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = input ? inRead : GetStdHandle(STD_INPUT_HANDLE);
-    si.hStdOutput = outWrite;
-    si.hStdError = errWrite;
+    if (standardHandles) {
+        si.hStdInput = input ? inRead : GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = outWrite;
+        si.hStdError = errWrite;
+    }
     PROCESS_INFORMATION pi = {};
 
     tstring cmd = L"\"" + exe + L"\"" + (args.empty() ? L"" : L" " + args);
@@ -294,7 +298,7 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
     // Wine refuses an application name beyond MAX_PATH; the quoted command
     // line names the program as well.
     const wchar_t* appName = exe.size() < MAX_PATH ? exe.c_str() : nullptr;
-    const BOOL ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, TRUE,
+    const BOOL ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, standardHandles,
                                    CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
                                    workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
     CloseHandle(errWrite);
@@ -338,6 +342,18 @@ ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChang
     result.stdErr = err;
     result.stdOut = out;
     return result;
+}
+
+} // namespace
+
+ProcessResult runProcess(const tstring& exe, const tstring& args, const EnvChanges& env,
+                         const tstring& workDir, unsigned long timeoutMs,
+                         const std::string* input) {
+    return run(exe, args, env, workDir, timeoutMs, input, true);
+}
+
+ProcessResult runDoubleClicked(const tstring& exe, const tstring& args, const EnvChanges& env) {
+    return run(exe, args, env, tstring(), 60000, nullptr, false);
 }
 
 std::string crlfFree(std::string text) {

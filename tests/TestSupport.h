@@ -97,6 +97,11 @@ ProcessResult runProcess(const tstring& exe, const tstring& args,
                          unsigned long timeoutMs = 60000,
                          const std::string* input = nullptr);
 
+// The same as Explorer starts a double-clicked program: no handles inherited
+// and no standard handles at all, so nothing it prints is captured.
+ProcessResult runDoubleClicked(const tstring& exe, const tstring& args,
+                               const EnvChanges& env = EnvChanges());
+
 // Standard error of a GUI process in text mode ends lines with CR LF.
 std::string crlfFree(std::string text);
 

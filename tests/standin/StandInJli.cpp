@@ -134,6 +134,7 @@ extern "C" __declspec(dllexport) int JLI_Launch(
     std::fprintf(f, "javaargs=%d cpwildcard=%d javaw=%d ergo=%d\n", javaargs, cpwildcard,
                  javaw, ergo);
     std::fprintf(f, "PATH=%s\n", utf8(env(L"PATH")).c_str());
+    std::fprintf(f, "LOFTWICK_PARENT_REPORTS=%s\n", utf8(env(L"LOFTWICK_PARENT_REPORTS")).c_str());
     std::fprintf(f, "dlldir=%s\n", utf8(dllDir).c_str());
     std::fprintf(f, "jvm.dll loaded=%s\n", utf8(moduleOf(L"jvm.dll")).c_str());
     std::fprintf(f, "splashscreen.dll loaded=%s\n", utf8(moduleOf(L"splashscreen.dll")).c_str());

@@ -69,7 +69,17 @@ tstring AppLauncher::cfgFilePath() const {
             FileUtils::basename(executablePath)) + L".cfg");
 }
 
-Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer) const {
+LaunchSettings launchSettingsOf(const CfgFile& cfg) {
+    LaunchSettings settings;
+    const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
+    const auto failureBox = props.find(CfgFile::failurebox);
+    if (failureBox != props.end()) {
+        settings.failureBox = CfgFile::lastValueOf(*failureBox) != L"false";
+    }
+    return settings;
+}
+
+Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LaunchSettings* settings) const {
     const tstring cfgPath = cfgFilePath();
     LOG_TRACE("Launcher config file path: \"" << cfgPath << "\"", 118);
 
@@ -96,6 +106,9 @@ Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer) const {
         SysInfo::setEnvVariable(libraryPathVariable, value);
     }
 
+    if (settings) {
+        *settings = launchSettingsOf(cfg);
+    }
     std::unique_ptr<Jvm> jvm(new Jvm());
     jvm->setPath(findJvmLib(cfg, fallbackRuntimeDir, jvmLibCandidates));
     jvm->addArgument(executablePath);

@@ -7,6 +7,15 @@
 class CfgFileObserver;
 class Jvm;
 
+// What the configuration says about the launch beyond the runtime's
+// command line.
+struct LaunchSettings {
+    // Whether a double-clicked application that fails gets a box with what
+    // it printed; "app.failurebox=false" turns it off, for applications
+    // that print and exit non-zero on purpose.
+    bool failureBox = true;
+};
+
 class AppLauncher {
 public:
     AppLauncher();
@@ -30,8 +39,10 @@ public:
     tstring cfgFilePath() const;
 
     // The new Jvm is the caller's; PATH gets the app dir when it lacks it.
-    // An observer hears what the configuration parser drops.
-    Jvm* createJvmLauncher(CfgFileObserver* observer = nullptr) const;
+    // An observer hears what the configuration parser drops; `settings`,
+    // when given, receives the rest of what the configuration says.
+    Jvm* createJvmLauncher(CfgFileObserver* observer = nullptr,
+                           LaunchSettings* settings = nullptr) const;
 
 private:
     tstring_array commandLineArgs;
@@ -48,6 +59,7 @@ private:
 AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath);
 
 class CfgFile;
+LaunchSettings launchSettingsOf(const CfgFile& cfg);
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
                    const tstring_array& candidates);
 

@@ -22,6 +22,7 @@ const PropertyKey CfgFile::modulepath(L"app.modulepath");
 const PropertyKey CfgFile::runtime(L"app.runtime");
 const PropertyKey CfgFile::splash(L"app.splash");
 const PropertyKey CfgFile::memory(L"app.memory");
+const PropertyKey CfgFile::failurebox(L"app.failurebox");
 const PropertyKey CfgFile::arguments(L"arguments");
 const PropertyKey CfgFile::javaOptionsKey(L"java-options");
 
@@ -35,7 +36,7 @@ const wchar_t* const knownSections[] = {
 const wchar_t* const knownProperties[] = {
     L"app.version", L"app.mainjar", L"app.mainmodule", L"app.mainclass",
     L"app.classpath", L"app.modulepath", L"app.runtime", L"app.splash",
-    L"app.memory", L"arguments", L"java-options",
+    L"app.memory", L"app.failurebox", L"arguments", L"java-options",
 };
 
 bool isOneOf(const tstring& name, const CfgFile::Names& names) {

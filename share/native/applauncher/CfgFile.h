@@ -84,6 +84,7 @@ public:
     static const PropertyKey runtime;
     static const PropertyKey splash;
     static const PropertyKey memory;
+    static const PropertyKey failurebox;
     static const PropertyKey arguments;
     static const PropertyKey javaOptionsKey;
 

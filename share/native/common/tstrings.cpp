@@ -14,13 +14,13 @@ namespace {
 
 // MultiByteToWideChar answers 0 both for empty input and for input that
 // is not valid in the code page (MB_ERR_INVALID_CHARS): both give "".
-tstring fromMultiByte(const std::string& text, UINT codePage) {
+tstring fromMultiByte(const std::string& text, UINT codePage,
+                      DWORD flags = MB_ERR_INVALID_CHARS) {
     if (text.size() > static_cast<size_t>(INT_MAX)) {
         TARN_THROW("Unexpected reply from MultiByteToWideChar()");
     }
     const int length = static_cast<int>(text.size());
-    const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS,
-                                      text.data(), length, nullptr, 0);
+    const int n = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
     if (n < 0) {
         TARN_THROW("Unexpected reply from MultiByteToWideChar()");
     }
@@ -28,8 +28,7 @@ tstring fromMultiByte(const std::string& text, UINT codePage) {
         return tstring();
     }
     tstring result(static_cast<size_t>(n), L'\0');
-    if (MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), length,
-                            &result[0], n) != n) {
+    if (MultiByteToWideChar(codePage, flags, text.data(), length, &result[0], n) != n) {
         TARN_THROW("Unexpected reply from MultiByteToWideChar()");
     }
     return result;
@@ -72,6 +71,10 @@ std::string encodeUtf8(const tstring& text) {
 
 std::string encodeAnsi(const tstring& text) {
     return toMultiByte(text, CP_ACP);
+}
+
+tstring decodeAnsi(const std::string& text) {
+    return fromMultiByte(text, CP_ACP, 0);
 }
 
 tstring formatPrintf(const wchar_t* format, ...) {

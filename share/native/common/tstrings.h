@@ -15,6 +15,8 @@ namespace tstrings {
 tstring decodeUtf8(const std::string& text);
 std::string encodeUtf8(const tstring& text);
 std::string encodeAnsi(const tstring& text);
+// Never fails: what the ANSI code page cannot map becomes its default character.
+tstring decodeAnsi(const std::string& text);
 
 // printf with the platform's wide rules ("%s" takes a wide string).
 tstring formatPrintf(const wchar_t* format, ...);

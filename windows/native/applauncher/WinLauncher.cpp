@@ -3,11 +3,13 @@
 #include <vector>
 
 #include "AppLauncher.h"
+#include "ChildOutput.h"
 #include "Dll.h"
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
+#include "OutputTail.h"
 #include "RuntimeBoxWatch.h"
 #include "SysInfo.h"
 #include "Toolbox.h"
@@ -18,9 +20,31 @@
 
 namespace {
 
-// Set by the console flavour: the runtime's result passes through instead of
-// becoming an error, and the runtime writes its errors to standard error.
-bool passExitCode = false;
+// Who tells the user what went wrong, which decides the road and how the
+// runtime reports its own errors.
+enum class Audience {
+    // The console flavour: everything on standard error, the runtime's
+    // result passes through as the exit code.
+    Console,
+    // A GUI launcher with a standard error someone reads (started from a
+    // console, a script, a test): the runtime writes there; the launcher's
+    // own errors also get a box.
+    GuiWithStandardError,
+    // A double-clicked GUI launcher: nobody reads its standard error. A
+    // relaunching parent reads its child's output and shows the failure.
+    GuiAlone,
+    // The child of such a parent: it writes everything to the pipe it was
+    // given and shows nothing itself; its exit code passes through.
+    ReportingParent,
+};
+
+Audience audience = Audience::GuiAlone;
+
+// The variable a reporting parent hands its child.
+const wchar_t* const parentReportsVariable = L"LOFTWICK_PARENT_REPORTS";
+// Lines of output a failure box holds at most.
+const size_t failureBoxLines = 20;
+
 // The exit code the application decided (the console runtime's result, or a
 // relaunched child's code); while unset, the launcher's own outcome counts.
 bool appExitCodeSet = false;
@@ -137,26 +161,30 @@ void launchInProcess(Jvm& jvm) {
                 FileUtils::joinPath(FileUtils::joinPath(libDir, L"server"), L"jvm.dll"));
         splashDll = loadDllWithFallback(FileUtils::joinPath(libDir, L"splashscreen.dll"));
     }
-    if (passExitCode) {
+    switch (audience) {
+    case Audience::Console:
+    case Audience::ReportingParent:
         appExitCode = static_cast<unsigned long>(jvm.callRuntime());
         appExitCodeSet = true;
-    } else {
+        break;
+    case Audience::GuiWithStandardError:
+        jvm.launch();
+        break;
+    case Audience::GuiAlone: {
+        // Nobody reads standard error and nobody reports for this process:
+        // the runtime shows what it can in boxes of its own.
         jvm.setWindowed(RuntimeBoxWatch::boxShown);
         const RuntimeBoxWatch watch(jliDll->getHandle());
         jvm.launch();
+        break;
+    }
     }
 }
 
-void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
-    jvm.reset();
-
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    if (passExitCode) {
-        passStandardHandles(si);
-    }
+// Starts this executable again with the same command line and the current
+// environment; `si` says which standard handles the child gets.
+UniqueHandle startChild(const tstring& launcherPath, STARTUPINFOW& si, UniqueHandle& thread) {
     PROCESS_INFORMATION pi = {};
-
     // CreateProcessW may write into its command line, and GetCommandLineW()
     // is this process's own buffer: hand it a copy.
     const tstring commandLineText = GetCommandLineW();
@@ -169,66 +197,143 @@ void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
         TARN_THROW(SysError(tstrings::TextBuilder() << "CreateProcessW() failed",
                             reinterpret_cast<const void*>(CreateProcessW), err));
     }
-    // Declared process first so that the thread handle is closed first.
-    const UniqueHandle process(pi.hProcess);
-    const UniqueHandle thread(pi.hThread);
+    thread.reset(pi.hThread);
+    return UniqueHandle(pi.hProcess);
+}
 
-    // Installed once the child exists, so the child inherits nothing of it.
-    std::unique_ptr<LeaveControlEventsToChild> leaveEvents;
-    if (passExitCode) {
-        leaveEvents.reset(new LeaveControlEventsToChild(process.get()));
-    }
-    WaitForSingleObject(process.get(), INFINITE);
-
+// The child's code becomes this process's: it is the application's.
+unsigned long takeExitCode(HANDLE process) {
     DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
+    if (!GetExitCodeProcess(process, &exitCode)) {
         const DWORD err = GetLastError();
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetExitCodeProcess() failed",
                             reinterpret_cast<const void*>(GetExitCodeProcess), err));
     }
-    // The child has reported whatever went wrong, once; its code is the
-    // application's. Only a crash would pass unseen.
     appExitCode = exitCode;
     appExitCodeSet = true;
-    if (!passExitCode && isExceptionStatus(exitCode)) {
-        TARN_THROW(tstrings::TextBuilder() << "Child process exited with code "
-                   << tstrings::formatPrintf(L"0x%08lX", static_cast<unsigned long>(exitCode)));
+    return exitCode;
+}
+
+tstring crashText(unsigned long exitCode) {
+    return L"Child process exited with code " + tstrings::formatPrintf(L"0x%08lX", exitCode);
+}
+
+// The child reports whatever goes wrong itself, where its standard error
+// leads; only a crash would pass unseen.
+void relaunch(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
+    jvm.reset();
+
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    passStandardHandles(si);
+    UniqueHandle thread;
+    const UniqueHandle process = startChild(launcherPath, si, thread);
+
+    // Installed once the child exists, so the child inherits nothing of it.
+    std::unique_ptr<LeaveControlEventsToChild> leaveEvents;
+    if (audience == Audience::Console) {
+        leaveEvents.reset(new LeaveControlEventsToChild(process.get()));
     }
+    WaitForSingleObject(process.get(), INFINITE);
+
+    const unsigned long exitCode = takeExitCode(process.get());
+    if (audience != Audience::Console && isExceptionStatus(exitCode)) {
+        TARN_THROW(tstrings::TextBuilder() << crashText(exitCode));
+    }
+}
+
+// Nobody reads this process's standard error: the child's output comes
+// here instead, and when the application fails after printing, the user
+// sees the end of it in one box.
+void relaunchReporting(std::unique_ptr<Jvm>& jvm, const tstring& launcherPath) {
+    jvm.reset();
+
+    ChildOutput output;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    passStandardHandles(si);
+    si.hStdOutput = output.writeEnd();
+    si.hStdError = output.writeEnd();
+    SysInfo::setEnvVariable(parentReportsVariable, L"1");
+    const auto unset = atEndOfScope([]() {
+        SetEnvironmentVariableW(parentReportsVariable, nullptr);
+    });
+    UniqueHandle thread;
+    const UniqueHandle process = startChild(launcherPath, si, thread);
+    output.closeWriteEnd();
+
+    OutputTail tail;
+    output.collect(process.get(), tail);
+    const unsigned long exitCode = takeExitCode(process.get());
+    if (isExceptionStatus(exitCode)) {
+        TARN_THROW(tstrings::TextBuilder() << crashText(exitCode)
+                   << (tail.printedSomething() ? L"\n\n" + tail.text(failureBoxLines) : L""));
+    }
+    // An application that ends with a code of its own choice and says
+    // nothing (System.exit(4)) has nothing to report.
+    if (exitCode != 0 && tail.printedSomething()) {
+        TARN_THROW(tstrings::TextBuilder() << tail.text(failureBoxLines)
+                   << "\n\nThe application ended with exit code " << exitCode << ".");
+    }
+}
+
+// A handle someone may read: a console, a pipe, a file. A double-clicked
+// program has none (null), or one that leads nowhere.
+bool hasUsableStandardError() {
+    const HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    return h && h != INVALID_HANDLE_VALUE && GetFileType(h) != FILE_TYPE_UNKNOWN;
 }
 
 void launchApp() {
     AllowSetForegroundWindow(ASFW_ANY);
+    if (audience == Audience::GuiAlone && hasUsableStandardError()) {
+        audience = Audience::GuiWithStandardError;
+    }
 
     const tstring launcherPath = SysInfo::getProcessModulePath();
     AppLauncher appLauncher;
     configureForImage(appLauncher, launcherPath);
 
     const bool hadAppDir = appLauncher.libraryPathHasAppDir();
-    std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
+    LaunchSettings settings;
+    std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher(nullptr, &settings));
 
     // A child sees the environment as it is now. When even the extended PATH
     // cannot list the app dir (a ';' in its name), the child would relaunch
     // again, and so on forever: start in this process instead.
-    const bool relaunchHelps = !hadAppDir && appLauncher.libraryPathHasAppDir();
-    if (!hadAppDir && !relaunchHelps) {
+    const bool childStartsInProcess = appLauncher.libraryPathHasAppDir();
+    if (!childStartsInProcess) {
         LOG_TRACE("PATH cannot list " << appLauncher.getAppDir() << "; starting in this process");
     }
-    if (relaunchHelps) {
+    if (audience == Audience::ReportingParent) {
+        launchInProcess(*jvm);
+    } else if (audience == Audience::GuiAlone && settings.failureBox && childStartsInProcess) {
+        relaunchReporting(jvm, launcherPath);
+    } else if (!hadAppDir && childStartsInProcess) {
         relaunch(jvm, launcherPath);
     } else {
         launchInProcess(*jvm);
     }
 }
 
+void noBox(const tstring&, const tstring&) {}
+
 } // namespace
 
 int launchConsole() {
-    passExitCode = true;
+    audience = Audience::Console;
     const int result = app::launch(std::nothrow, launchApp, nullptr);
     return appExitCodeSet ? static_cast<int>(appExitCode) : result;
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    const int result = app::wlaunch(std::nothrow, launchApp);
+    // Read once and removed, so that no program the application starts
+    // takes this process's parent for its own.
+    if (!SysInfo::getEnvVariable(std::nothrow, parentReportsVariable, L"").empty()) {
+        SetEnvironmentVariableW(parentReportsVariable, nullptr);
+        audience = Audience::ReportingParent;
+    }
+    const int result = app::wlaunch(std::nothrow, launchApp,
+                                    audience == Audience::ReportingParent ? noBox : nullptr);
     return appExitCodeSet ? static_cast<int>(appExitCode) : result;
 }

@@ -7,14 +7,16 @@
 class UniqueHandle {
 public:
     explicit UniqueHandle(HANDLE h = nullptr) : handle(h) {}
-    ~UniqueHandle() {
-        if (handle && handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-        }
-    }
+    ~UniqueHandle() { reset(); }
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
     HANDLE get() const { return handle; }
+    void reset(HANDLE h = nullptr) {
+        if (handle && handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+        handle = h;
+    }
 
 private:
     HANDLE handle;
