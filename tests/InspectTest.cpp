@@ -56,18 +56,20 @@ TEST_F(InspectTest, CleanImage) {
 
 TEST_F(InspectTest, DroppedLinesAndMissingFiles) {
     image.cfg("[Application]\napp.mainjar =$APPDIR\\x.jar\napp.MainClass=M\n"
-              "app.mainjar=$APPDIR\\missing.jar\n[application]\napp.mainclass=Lost\n"
+              "app.mainjar=$APPDIR\\missing.jar\napp.failurebox=no\n[application]\napp.mainclass=Lost\n"
               "[ArgOptions]\narguments=a\narguments=\xFF\n[ArgOptions]\narguments=b\n").withRuntime();
     const ProcessResult r = inspect();
     EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
     for (const std::string& line : {
              std::string("  line 2: unknown key \"app.mainjar \" (did you mean \"app.mainjar\"?)\n"),
              std::string("  line 3: unknown key \"app.MainClass\" (did you mean \"app.mainclass\"?)\n"),
-             std::string("  line 5: unknown section [application] (did you mean \"Application\"?);"
+             std::string("  line 6: unknown section [application] (did you mean \"Application\"?);"
                          " its properties are dropped\n"),
-             std::string("  line 6: property \"app.mainclass\" outside any known section\n"),
-             std::string("  line 9: not valid UTF-8\n"),
-             std::string("Replaced sections:\n  line 10: [ArgOptions] replaces the properties of an "
+             std::string("  line 7: property \"app.mainclass\" outside any known section\n"),
+             std::string("  line 10: not valid UTF-8\n"),
+             std::string("  app.failurebox is \"no\": only \"false\" turns the failure box off, so "
+                         "it stays on\n"),
+             std::string("Replaced sections:\n  line 11: [ArgOptions] replaces the properties of an "
                          "earlier [ArgOptions]\n"),
              "  main JAR not found: \"" + u(image.appDir()) + "\\missing.jar\"\n"}) {
         EXPECT_NE(r.stdOut.find(line), std::string::npos) << line << "\n" << r.stdOut;

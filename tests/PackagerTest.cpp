@@ -79,6 +79,14 @@ TEST_F(PackagerTest, ImageLayoutAndConfiguration) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "in", "jre"}));
 }
 
+TEST_F(PackagerTest, FailureBoxTurnedOff) {
+    ASSERT_EQ(run({"--name", "B", "--output", (dir / "B").string(), "--main-jar", "main.jar",
+                   "--no-failure-box"}), 0) << err.str();
+    EXPECT_EQ(file(dir / "B" / "app" / "B.cfg"),
+              "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg\n"
+              "[Application]\napp.version=1.0\napp.mainjar=$APPDIR\\main.jar\napp.failurebox=false\n");
+}
+
 TEST_F(PackagerTest, KindsOfLauncher) {
     const std::string image = (dir / "Img").string();
     struct Row { const char* kind; std::vector<std::pair<std::string, uint16_t>> files; };

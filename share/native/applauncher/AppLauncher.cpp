@@ -69,8 +69,8 @@ tstring AppLauncher::cfgFilePath() const {
             FileUtils::basename(executablePath)) + L".cfg");
 }
 
-LaunchSettings launchSettingsOf(const CfgFile& cfg) {
-    LaunchSettings settings;
+LauncherSettings launcherSettingsOf(const CfgFile& cfg) {
+    LauncherSettings settings;
     const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
     const auto failureBox = props.find(CfgFile::failurebox);
     if (failureBox != props.end()) {
@@ -79,7 +79,7 @@ LaunchSettings launchSettingsOf(const CfgFile& cfg) {
     return settings;
 }
 
-Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LaunchSettings* settings) const {
+Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LauncherSettings* settings) const {
     const tstring cfgPath = cfgFilePath();
     LOG_TRACE("Launcher config file path: \"" << cfgPath << "\"", 118);
 
@@ -107,7 +107,7 @@ Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LaunchSettings* s
     }
 
     if (settings) {
-        *settings = launchSettingsOf(cfg);
+        *settings = launcherSettingsOf(cfg);
     }
     std::unique_ptr<Jvm> jvm(new Jvm());
     jvm->setPath(findJvmLib(cfg, fallbackRuntimeDir, jvmLibCandidates));

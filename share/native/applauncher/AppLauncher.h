@@ -9,7 +9,7 @@ class Jvm;
 
 // What the configuration says about the launch beyond the runtime's
 // command line.
-struct LaunchSettings {
+struct LauncherSettings {
     // Whether a double-clicked application that fails gets a box with what
     // it printed; "app.failurebox=false" turns it off, for applications
     // that print and exit non-zero on purpose.
@@ -42,7 +42,7 @@ public:
     // An observer hears what the configuration parser drops; `settings`,
     // when given, receives the rest of what the configuration says.
     Jvm* createJvmLauncher(CfgFileObserver* observer = nullptr,
-                           LaunchSettings* settings = nullptr) const;
+                           LauncherSettings* settings = nullptr) const;
 
 private:
     tstring_array commandLineArgs;
@@ -59,7 +59,7 @@ private:
 AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath);
 
 class CfgFile;
-LaunchSettings launchSettingsOf(const CfgFile& cfg);
+LauncherSettings launcherSettingsOf(const CfgFile& cfg);
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
                    const tstring_array& candidates);
 

@@ -120,6 +120,19 @@ void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launche
     }
 }
 
+// Only "false" turns the box off; anything else keeps it, likely unmeant.
+void checkFailureBox(Inspection& report, const CfgFile& cfg) {
+    const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
+    const auto it = props.find(CfgFile::failurebox);
+    if (it != props.end()) {
+        const tstring value = CfgFile::lastValueOf(*it);
+        if (value != L"true" && value != L"false") {
+            report.problems.push_back("app.failurebox is " + quoted(value)
+                + ": only \"false\" turns the failure box off, so it stays on");
+        }
+    }
+}
+
 // The launcher's own warnings (a splash image it skips) are problems too;
 // installed for its lifetime, it puts the previous sink back.
 class WarningCollector : public LogAppender {
@@ -166,6 +179,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
         }
         checkArguments(report, report.arguments);
         checkRuntimeView(report, *jvm, launcherPath);
+        checkFailureBox(report, CfgFile::load(report.cfgFile));
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }

@@ -81,6 +81,9 @@ std::string cfgText(const LaunchSettings& s) {
     if (!s.splash.empty()) {
         line(out, "app.splash", inAppDir("the splash image", s.splash));
     }
+    if (!s.failureBox) {
+        line(out, "app.failurebox", "false");
+    }
     if (!s.javaOptions.empty()) {
         out += "[JavaOptions]\n";
         for (const std::string& option : s.javaOptions) {

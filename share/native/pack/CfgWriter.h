@@ -18,6 +18,7 @@ struct LaunchSettings {
     std::string splash;
     std::vector<std::string> javaOptions;
     std::vector<std::string> arguments;
+    bool failureBox = true;
 };
 
 // Throws PackError for a value the file cannot carry: a line break, a NUL,

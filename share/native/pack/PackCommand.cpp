@@ -48,6 +48,8 @@ const char* const usage =
 "  --copyright TEXT        the copyright notice\n"
 "  --utf8-code-page        run with the UTF-8 code page (Windows 10 1903 and later), so\n"
 "                          arguments and paths in any script reach the runtime intact\n"
+"  --no-failure-box        no box when a double-clicked application fails after printing\n"
+"                          (for applications that exit non-zero on purpose)\n"
 "  --kind gui|console|both gui (default): NAME.exe, no console; console: NAME.exe for a\n"
 "                          terminal, returns the exit code; both: NAME.exe and NAME.com\n"
 "  --launchers DIR         where the launcher executables are (default: beside this tool)\n"
@@ -76,7 +78,7 @@ fs::path findLaunchers(const fs::path& self) {
 PackRequest parse(const std::vector<std::string>& args) {
     PackRequest r;
     std::string kind = "gui";
-    bool utf8 = false, replace = false;
+    bool utf8 = false, replace = false, noFailureBox = false;
     const std::map<std::string, std::function<void(const std::string&)>> single = {
         {"--name", [&](const std::string& v) { r.name = v; }},
         {"--input", [&](const std::string& v) { r.input = fs::u8path(v); }},
@@ -102,7 +104,7 @@ PackRequest parse(const std::vector<std::string>& args) {
         {"--argument", &r.launch.arguments},
     };
     const std::map<std::string, bool*> flags = {
-        {"--utf8-code-page", &utf8}, {"--replace", &replace},
+        {"--utf8-code-page", &utf8}, {"--replace", &replace}, {"--no-failure-box", &noFailureBox},
     };
     const std::map<std::string, int> seen = parseOptions(args, {single, repeated, flags, nullptr});
     for (const char* required : {"--name", "--input", "--runtime", "--output"}) {
@@ -128,6 +130,7 @@ PackRequest parse(const std::vector<std::string>& args) {
     r.kind = kinds.at(kind);
     r.branding.utf8CodePage = utf8;
     r.replace = replace;
+    r.launch.failureBox = !noFailureBox;
     r.launch.version = r.branding.version;
     return r;
 }

@@ -295,7 +295,7 @@ void launchApp() {
     configureForImage(appLauncher, launcherPath);
 
     const bool hadAppDir = appLauncher.libraryPathHasAppDir();
-    LaunchSettings settings;
+    LauncherSettings settings;
     std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher(nullptr, &settings));
 
     // A child sees the environment as it is now. When even the extended PATH
