@@ -29,10 +29,11 @@ double nowMs() {
 }
 
 Sample runOnce(const tstring& exe, const tstring& args, const EnvChanges& env,
-               const tstring& record) {
+               const tstring& record, bool doubleClicked = false) {
     DeleteFileW(record.c_str());
     const double start = nowMs();
-    const ProcessResult r = runProcess(exe, args, env);
+    const ProcessResult r = doubleClicked ? runDoubleClicked(exe, args, env)
+                                          : runProcess(exe, args, env);
     const double ms = nowMs() - start;
     if (r.exitCode != 0) {
         std::fprintf(stderr, "run failed (%lu): %s\n", r.exitCode, r.stdErr.c_str());
@@ -85,36 +86,45 @@ int main(int argc, char** argv) {
         const Sample b = runOnce(baseline, L"\"" + jli + L"\"", inProcessEnv, record);
         const Sample p = runOnce(image.exe(), L"", inProcessEnv, record);
         const Sample r = runOnce(image.exe(), L"", relaunchEnv, record);
+        // No standard handles, as Explorer starts it: the child's output
+        // goes through the parent's pipe.
+        const Sample d = runOnce(image.exe(), L"", inProcessEnv, record, true);
         if (i >= 0) {
             samples["baseline"].push_back(b);
             samples["in-process"].push_back(p);
             samples["relaunch"].push_back(r);
+            samples["double-click"].push_back(d);
         }
     }
 
     const Stats base = summarize(samples["baseline"]);
     const Stats inProc = summarize(samples["in-process"]);
     const Stats relaunch = summarize(samples["relaunch"]);
+    const Stats doubleClick = summarize(samples["double-click"]);
     WIN32_FILE_ATTRIBUTE_DATA attrs = {};
     GetFileAttributesExW(launcherExe().c_str(), GetFileExInfoStandard, &attrs);
     const unsigned long long exeSize = attrs.nFileSizeLow;
 
     std::printf("%d starts of each, alternating, after 3 warm-up rounds\n\n", runs);
-    std::printf("%-12s %10s %10s %10s %14s\n", "run", "median ms", "min ms", "max ms", "peak WS bytes");
+    std::printf("%-13s %10s %10s %10s %14s\n", "run", "median ms", "min ms", "max ms", "peak WS bytes");
     const std::pair<const char*, Stats> rows[] = {
-        {"baseline", base}, {"in-process", inProc}, {"relaunch", relaunch}};
+        {"baseline", base}, {"in-process", inProc}, {"relaunch", relaunch},
+        {"double-click", doubleClick}};
     for (const auto& row : rows) {
-        std::printf("%-12s %10.2f %10.2f %10.2f %14llu\n", row.first, row.second.median,
+        std::printf("%-13s %10.2f %10.2f %10.2f %14llu\n", row.first, row.second.median,
                     row.second.min, row.second.max, row.second.peak);
     }
     const double inRatio = inProc.median / base.median;
     const double reRatio = relaunch.median / base.median;
+    const double dcRatio = doubleClick.median / base.median;
     const double wsRatio = static_cast<double>(inProc.peak) / static_cast<double>(base.peak);
     std::printf("\n%-44s %6s %8s\n", "ratio", "value", "target");
-    std::printf("%-44s %6.2f %8s %s\n", "in-process / baseline (median time)", inRatio, "<= 1.10",
-                inRatio <= 1.10 ? "met" : "MISSED");
+    std::printf("%-44s %6.2f %8s %s\n", "in-process / baseline (median time)", inRatio, "<= 1.05",
+                inRatio <= 1.05 ? "met" : "MISSED");
     std::printf("%-44s %6.2f %8s %s\n", "relaunch / baseline (median time)", reRatio, "<= 2.10",
                 reRatio <= 2.10 ? "met" : "MISSED");
+    std::printf("%-44s %6.2f %8s %s\n", "double-click (relaunch, piped) / baseline", dcRatio,
+                "<= 2.05", dcRatio <= 2.05 ? "met" : "MISSED");
     std::printf("%-44s %6.2f %8s %s\n", "peak working set, in-process / baseline", wsRatio,
                 "<= 1.20", wsRatio <= 1.20 ? "met" : "MISSED");
     std::printf("%-44s %6llu bytes (stripped)\n", "launcher executable size", exeSize);
@@ -129,6 +139,7 @@ int main(int argc, char** argv) {
         }
         csv << "ratio_in_process," << inRatio << ",,,\n";
         csv << "ratio_relaunch," << reRatio << ",,,\n";
+        csv << "ratio_double_click," << dcRatio << ",,,\n";
         csv << "ratio_peak_working_set," << wsRatio << ",,,\n";
         csv << "launcher_size_bytes," << exeSize << ",,,\n";
     }
