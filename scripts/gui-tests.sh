@@ -108,8 +108,9 @@ run_counting_boxes() {
             texts="$texts[$(DISPLAY="$display" wine "$build/bin/loftwick-box-reader.exe" "$title" \
                             2>/dev/null | tr -d '\r')]"
             DISPLAY="$display" xdotool windowfocus "$window" key Return 2>/dev/null
-            while DISPLAY="$display" xdotool search --onlyvisible --name "^$title\$" \
-                  2>/dev/null | grep -qx "$window"; do
+            for _ in $(seq 1 50); do
+                DISPLAY="$display" xdotool search --onlyvisible --name "^$title\$" \
+                    2>/dev/null | grep -qx "$window" || break
                 sleep 0.2
             done
         elif ! kill -0 "$launcher" 2>/dev/null; then
@@ -205,6 +206,17 @@ ROWS
     run_counting_boxes "$1" shell - throw "$odd_dir/Odd.exe"
     expect_boxes "no relaunch possible, an exception out of main: the launcher's box" 1 "[Odd.exe]" \
         "Failed to launch JVM" 1
+
+    # The launcher's own error found only in the child (a runtime library
+    # without its entry): one box, the parent's, with the child's words.
+    mkdir -p "$work/real/noentry/app/runtime/bin"
+    cp "$build/bin/loftwick-launcher.exe" "$work/real/noentry/MyApp.exe"
+    cp "$build/bin/standin/bin/splashscreen.dll" "$work/real/noentry/app/runtime/bin/jli.dll"
+    printf '[Application]\napp.mainclass=hello.Main\napp.runtime=$APPDIR\\runtime\n' \
+        > "$work/real/noentry/app/MyApp.cfg"
+    run_counting_boxes "$1" shell path "" "$work/real/noentry/MyApp.exe"
+    expect_boxes "double-click, the launcher fails in the child: one box, the parent's" 1 "[MyApp.exe]" \
+        "GetProcAddress($(winpath "$work/real/noentry/app/runtime/bin/jli.dll"), JLI_Launch) failed" 1
 
     # With a standard error someone reads, the runtime writes there; only
     # the launcher's own errors get a box.

@@ -328,10 +328,13 @@ int launchConsole() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     // Read once and removed, so that no program the application starts
-    // takes this process's parent for its own.
+    // takes this process's parent for its own. Without the pipe a reporting
+    // parent gives, the variable was set by someone else.
     if (!SysInfo::getEnvVariable(std::nothrow, parentReportsVariable, L"").empty()) {
         SetEnvironmentVariableW(parentReportsVariable, nullptr);
-        audience = Audience::ReportingParent;
+        if (hasUsableStandardError()) {
+            audience = Audience::ReportingParent;
+        }
     }
     const int result = app::wlaunch(std::nothrow, launchApp,
                                     audience == Audience::ReportingParent ? noBox : nullptr);
