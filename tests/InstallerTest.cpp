@@ -140,6 +140,18 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
         EXPECT_NE(err.str().find(row.error), std::string::npos) << err.str();
     }
     fs::remove(image / "app" / "a|b");
+    // Regression: --replace replaced whatever was at the output.
+    writeBinaryFile(dir / "notes.txt", Bytes{'n'});
+    fs::create_directories(dir / "folder.msi");
+    for (const fs::path& output : {dir / "notes.txt", dir / "folder.msi"}) {
+        EXPECT_EQ(installer({"--output", output.string(), "--replace"}), 1);
+        EXPECT_EQ(err.str(), "loftwick-pack installer: \"" + output.string() + "\" is not an .msi "
+                  "file: --replace replaces only an .msi file; move it away or choose another output\n");
+    }
+    EXPECT_EQ(installer({"--wix-source", (dir / "notes.txt").string(), "--replace"}), 1);
+    EXPECT_NE(err.str().find("is not a WiX source"), std::string::npos) << err.str();
+    EXPECT_EQ(readBinaryFile(dir / "notes.txt"), Bytes{'n'});
+    fs::remove(dir / "folder.msi");
     EXPECT_EQ(installer({"--output", (image / "app" / "x.msi").string()}), 1);
     EXPECT_NE(err.str().find("lies inside the image, which the installer must not change"),
               std::string::npos) << err.str();

@@ -138,6 +138,27 @@ TEST_F(PackagerTest, NeverAHalfWrittenImage) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"Img", "bad", "in", "jre"}));
 }
 
+// Regression: --replace deleted whatever was at the output, a folder of the
+// user's files or an ordinary file, and reported "Packed".
+TEST_F(PackagerTest, ReplacesOnlyAnImageItMade) {
+    fs::create_directories(dir / "victim" / "app");
+    writeBinaryFile(dir / "victim" / "thesis.txt", Bytes{'t'});
+    writeBinaryFile(dir / "victim" / "app" / "A.cfg", Bytes{'x'});  // not written by the tool
+    writeBinaryFile(dir / "notes.txt", Bytes{'n'});
+    for (const auto& row : {std::make_pair("victim", "is a folder without NAME.exe, app\\NAME.cfg "
+                                           "written by loftwick-pack and runtime\\"),
+                            std::make_pair("notes.txt", "is a file")}) {
+        const fs::path output = dir / row.first;
+        EXPECT_EQ(run({"--name", "A", "--output", output.string(), "--main-jar", "main.jar",
+                       "--replace"}), 1);
+        EXPECT_EQ(err.str(), "loftwick-pack: \"" + output.string() + "\" " + row.second
+                  + ": --replace replaces only an application image made by loftwick-pack; "
+                    "move it away or choose another --output\n");
+    }
+    EXPECT_EQ(file(dir / "victim" / "thesis.txt"), "t");
+    EXPECT_EQ(file(dir / "notes.txt"), "n");
+}
+
 TEST_F(PackagerTest, RefusedInputs) {
     const std::string image = (dir / "Img").string();
     struct Row { std::vector<std::string> args; std::string error; };

@@ -231,6 +231,40 @@ def check_source(c, build, pack, image, work):
             not os.path.exists(out), r.stderr.decode())
 
 
+def check_dollar_signs(c, pack, image, work):
+    """wixl expands $(env.X) and eats lone '$': every '$' arrives, "$(" is refused."""
+    dollars = os.path.join(work, "dollars", NAME)
+    shutil.rmtree(os.path.dirname(dollars), ignore_errors=True)
+    shutil.copytree(image, dollars)
+    name = "a$b $ c$.txt"
+    with open(os.path.join(dollars, "app", name), "w") as f:
+        f.write("$\n")
+    msi = os.path.join(work, "dollars.msi")
+    product = "Cost $ 5 $$ x$"
+    r = subprocess.run([pack, "installer", dollars, "--output", msi, "--product-name", product,
+                        "--description", "$HOME $ 1"], capture_output=True)
+    props = {row["Property"]: row["Value"] for row in table(msi, "Property")} if r.returncode == 0 else {}
+    files = [row["FileName"].split("|")[-1] for row in table(msi, "File")] if r.returncode == 0 else []
+    suminfo = subprocess.run(["msiinfo", "suminfo", msi], capture_output=True).stdout.decode("utf-8")
+    c.check("lone '$' signs reach the .msi unchanged: product name, description, a file's name",
+            props.get("ProductName") == product and name in files and "Subject: $HOME $ 1" in suminfo,
+            str(props) + str(files) + suminfo + r.stderr.decode())
+    secret = {**os.environ, "SECRET_TOKEN": "hunter2"}
+    for what, args, place in (
+            ("a product name", ["--product-name", "Tool $(env.SECRET_TOKEN)"], None),
+            ("a file's name", [], os.path.join(dollars, "app", "$(env.SECRET_TOKEN).jar"))):
+        if place:
+            open(place, "w").close()
+        if os.path.exists(msi):
+            os.remove(msi)
+        r = subprocess.run([pack, "installer", dollars, "--output", msi, *args], capture_output=True,
+                           env=secret)
+        text = (r.stdout + r.stderr).decode()
+        c.check("\"$(\" in %s is refused, named, and no secret is printed or written" % what,
+                r.returncode == 1 and "$(env.SECRET_TOKEN)" in text and "hunter2" not in text and
+                not os.path.exists(msi), text)
+
+
 def installed_entries(wine):
     keys = wine.registry("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall") or {}
     return {k: v for k, v in keys.items() if v.get("DisplayName") == PRODUCT}
@@ -397,6 +431,7 @@ def main(build, pack, work):
             str(codes))
     check_msi(c, msis["1.0"], images["1.0"], codes["1.0"], per_machine=False)
     check_source(c, build, pack, images["1.0"], work)
+    check_dollar_signs(c, pack, images["1.0"], work)
     wine = Wine(work)
     check_per_user(c, wine, images, msis, work)
     check_upgrades(c, wine, msis, work)

@@ -57,9 +57,10 @@ void line(std::string& out, const char* key, const std::string& value) {
 
 } // namespace
 
+const char* const cfgHeaderLine = "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg";
+
 std::string cfgText(const LaunchSettings& s) {
-    std::string out = "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg\n"
-                      "[Application]\n";
+    std::string out = std::string(cfgHeaderLine) + "\n[Application]\n";
     if (!s.version.empty()) {
         line(out, "app.version", checked("the version", s.version));
     }

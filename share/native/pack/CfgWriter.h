@@ -25,4 +25,8 @@ struct LaunchSettings {
 // text that is not UTF-8, a ';' inside one path list entry.
 std::string cfgText(const LaunchSettings& settings);
 
+// The first line of every configuration this tool writes: it tells an image
+// made by loftwick-pack from other files.
+extern const char* const cfgHeaderLine;
+
 #endif // CFGWRITER_H

@@ -4,6 +4,7 @@
 #include "Installer.h"
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 #include <system_error>
 
@@ -38,10 +39,21 @@ bool inWindows1252(char16_t c) {
     return (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c <= 0xFF) || upper.find(c) != std::u16string::npos;
 }
 
+// wixl replaces $(env.X), $(sys.X) and $(var.X) anywhere in its source
+// with the build machine's values, and offers no escape for "$(".
+void checkNoVariable(const std::string& text, const std::string& what) {
+    if (text.find("$(") != std::string::npos) {
+        throw PackError(what + " " + inQuotes(text) + " holds \"$(\", which wixl, the MSI builder, "
+                        "would replace with a variable of the build machine, such as $(env.HOME); "
+                        "the installer cannot carry it");
+    }
+}
+
 void checkText(const std::string& text, const std::string& what) {
     if (text.empty()) {
         throw PackError(what + " is empty");
     }
+    checkNoVariable(text, what);
     const std::u16string wide = utf8ToUtf16(text, what);
     for (size_t i = 0; i < wide.size(); ++i) {
         if (!inWindows1252(wide[i])) {
@@ -119,10 +131,30 @@ void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
     }
 }
 
-void refuseExisting(const fs::path& target, bool replace) {
+// What --replace may replace: only a file of the kind this step writes.
+struct OutputKind {
+    const char* name;
+    std::string magic;  // its first bytes
+};
+const OutputKind msiFile = {"an .msi file", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)};
+const OutputKind wixSourceFile = {"a WiX source", "<?xml"};
+const OutputKind iconKind = {"an icon file", std::string("\0\0\1\0", 4)};
+
+void refuseExisting(const fs::path& target, bool replace, const OutputKind& kind) {
     std::error_code ec;
-    if (!replace && fs::exists(fs::symlink_status(target, ec))) {
+    const fs::file_status status = fs::symlink_status(target, ec);
+    if (!fs::exists(status)) {
+        return;
+    }
+    if (!replace) {
         throw PackError(shown(target) + " exists; --replace replaces it");
+    }
+    std::string head(kind.magic.size(), '\0');
+    std::ifstream in(target, std::ios::binary);
+    if (!fs::is_regular_file(status) || !in.read(&head[0], static_cast<std::streamsize>(head.size()))
+        || head != kind.magic) {
+        throw PackError(shown(target) + " is not " + kind.name + ": --replace replaces only "
+                        + kind.name + "; move it away or choose another output");
     }
 }
 
@@ -167,7 +199,7 @@ void write(InstallerPlan& plan, const std::string& compared, const fs::path& tar
         throw PackError("the output " + shown(target) + " lies inside the image, which "
                         "the installer must not change");
     }
-    refuseExisting(target, replace);
+    refuseExisting(target, replace, sourceOnly ? wixSourceFile : msiFile);
     const fs::path wixl = sourceOnly ? fs::path() : findProgram("wixl");
     if (!sourceOnly && wixl.empty()) {
         throw PackError(wixlMissing);
@@ -175,14 +207,16 @@ void write(InstallerPlan& plan, const std::string& compared, const fs::path& tar
     const Bytes icon = plan.image.icon;
     const fs::path iconTarget = target.parent_path() / fs::u8path(target.stem().u8string() + ".ico");
     if (sourceOnly && !icon.empty()) {
-        refuseExisting(iconTarget, replace);
+        refuseExisting(iconTarget, replace, iconKind);
     }
     const ScratchDirectory scratch(target);
     const fs::path source = scratch.path / "installer.wxs", iconFile = scratch.path / "icon.ico";
     plan.imageFromSource = imageFrom(sourceOnly ? target.parent_path() : scratch.path, plan.image.dir);
+    checkNoVariable(plan.imageFromSource.generic_u8string(), "the path to the image");
     if (!icon.empty()) {
         writeBinaryFile(iconFile, icon);
         plan.iconFile = (sourceOnly ? iconTarget : iconFile).filename();
+        checkNoVariable(plan.iconFile.u8string(), "the icon's file name");
     }
     const std::string text = wixSource(plan, compared);
     writeBinaryFile(source, Bytes(text.begin(), text.end()));

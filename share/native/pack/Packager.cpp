@@ -77,12 +77,52 @@ void stampLauncher(const PackRequest& r, const char* launcher, const std::string
                     stampExecutable(readBinaryFile(from), from.u8string(), branding));
 }
 
-void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) {
+bool startsWithHeader(const fs::path& cfg) {
+    std::ifstream in(cfg, std::ios::binary);
+    std::string first;
+    return in && std::getline(in, first) && first == cfgHeaderLine;
+}
+
+// Empty when `output` is an application image this tool made: NAME.exe,
+// app\NAME.cfg with the tool's header line, runtime\. Otherwise what is there.
+std::string whyNotAnImage(const fs::path& output) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(output, ec);
+    if (fs::is_symlink(status)) {
+        return "is a symbolic link";
+    }
+    if (!fs::is_directory(status)) {
+        return fs::is_regular_file(status) ? "is a file" : "is neither a file nor a folder";
+    }
+    for (fs::directory_iterator it(output, ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path exe = it->path();
+        const fs::path cfg = output / "app" / fs::u8path(exe.stem().u8string() + ".cfg");
+        if (exe.extension() == ".exe" && fs::is_regular_file(exe, ec)
+            && fs::is_directory(output / "runtime", ec) && startsWithHeader(cfg)) {
+            return std::string();
+        }
+    }
+    return "is a folder without NAME.exe, app\\NAME.cfg written by loftwick-pack and runtime\\";
+}
+
+// Whether something is at `output`, which may then be replaced.
+bool checkOutput(const fs::path& output, bool replace) {
     std::error_code ec;
     const bool exists = fs::exists(fs::symlink_status(output, ec));
     if (exists && !replace) {
         throw PackError(shown(output) + " exists; --replace replaces it");
     }
+    const std::string why = exists ? whyNotAnImage(output) : std::string();
+    if (!why.empty()) {
+        throw PackError(shown(output) + " " + why + ": --replace replaces only an application "
+                        "image made by loftwick-pack; move it away or choose another --output");
+    }
+    return exists;
+}
+
+void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) {
+    std::error_code ec;
+    const bool exists = checkOutput(output, replace);
     fs::path old;
     if (exists) {
         old = built.parent_path() / (built.filename().u8string() + ".old");
@@ -154,6 +194,7 @@ void pack(const PackRequest& r) {
     requireDirectory(r.input, "the application directory");
     requireDirectory(r.runtime, "the Java runtime");
     checkOverlap(r);
+    checkOutput(fs::absolute(r.output), r.replace);
     std::error_code ec;
     if (!fs::is_regular_file(r.runtime / "bin" / "jli.dll", ec)) {
         throw PackError("the Java runtime " + shown(r.runtime)

@@ -27,6 +27,7 @@ XmlElement& XmlElement::add(XmlElement child) {
 
 std::string xmlEscape(const std::string& value) {
     std::string out;
+    char previous = '\0';
     for (const char c : value) {
         switch (c) {
         case '&': out += "&amp;"; break;
@@ -36,8 +37,13 @@ std::string xmlEscape(const std::string& value) {
         case '\t': out += "&#9;"; break;
         case '\n': out += "&#10;"; break;
         case '\r': out += "&#13;"; break;
+        // wixl's preprocessor drops or expands a lone '$' and reads a run of
+        // n+1 as n (measured with wixl 0.101); "$(" cannot be carried at all
+        // and is refused before.
+        case '$': out += previous == '$' ? "$" : "$$"; break;
         default: out += c;
         }
+        previous = c;
     }
     return out;
 }
