@@ -111,8 +111,8 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
         {{"--app-version", "1.x"}, "the version \"1.x\" is not one to four numbers"},
         {{"--product-name", "\xE6\x97\xA5"}, "the product name \"\xE6\x97\xA5\" holds \"\xE6\x97\xA5\", "
          "which the installer cannot carry: its text is Windows-1252"},
-        {{"--product-name", "A: B"}, "the product name, which names the shortcut, \"A: B\" is not a name "
-         "Windows Installer can give a file"},
+        {{"--product-name", "A: B"}, "the product name, which names the shortcut, \"A: B\" holds ':', "
+         "which Windows does not allow in file names"},
         {{"--file-type", ".a b=Text"}, "the file type \".a b\" is not a dot and up to 31 letters"},
         {{"--file-type", ".a=T", "--file-type", ".A=U"}, "the file type \".A\" is given twice"},
         {{"--upgrade-code", "1234"}, "\"1234\" is not a GUID"},
@@ -128,7 +128,8 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
         {{"installer", (dir / "in").string()}, "is not an application image made by loftwick-pack"},
         {{"installer", (dir / "Plain").string()}, "was never stamped with the application's name, version "
          "and icon: make the image with loftwick-pack"},
-        {{"installer", image.string()}, "the image's file \"app/a|b\" has a part \"a|b\" is not a name"},
+        {{"installer", image.string()}, "the image holds \"app/a|b\", whose name holds '|', which Windows "
+         "does not allow in file names"},
     };
     fs::copy(image, dir / "Plain", fs::copy_options::recursive);
     writeBinaryFile(dir / "Plain" / "Hello.exe", launcherBytes());
@@ -140,6 +141,15 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
         EXPECT_NE(err.str().find(row.error), std::string::npos) << err.str();
     }
     fs::remove(image / "app" / "a|b");
+    // Regression: a runtime linked from outside the image was left out of
+    // the .msi without a word.
+    fs::rename(image / "runtime", dir / "outside-runtime");
+    fs::create_directory_symlink(dir / "outside-runtime", image / "runtime");
+    EXPECT_EQ(installer({"--output", msi.string()}), 1);
+    EXPECT_NE(err.str().find("the image holds \"runtime\", a link to \"" + (dir / "outside-runtime").string()
+                             + "\" outside it"), std::string::npos) << err.str();
+    fs::remove(image / "runtime");
+    fs::rename(dir / "outside-runtime", image / "runtime");
     // Regression: --replace replaced whatever was at the output.
     writeBinaryFile(dir / "notes.txt", Bytes{'n'});
     fs::create_directories(dir / "folder.msi");

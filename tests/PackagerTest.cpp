@@ -2,7 +2,9 @@
 // out, the configuration it writes, and what it refuses.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "CfgWriter.h"
 #include "PackCommand.h"
@@ -157,6 +159,61 @@ TEST_F(PackagerTest, ReplacesOnlyAnImageItMade) {
     }
     EXPECT_EQ(file(dir / "victim" / "thesis.txt"), "t");
     EXPECT_EQ(file(dir / "notes.txt"), "n");
+}
+
+// Regression: links that led out of the input shipped the build machine's
+// files, names Windows cannot hold were packed, and a pipe or a dangling
+// link failed without a name.
+TEST_F(PackagerTest, OneRuleForLinksSpecialFilesAndNames) {
+    fs::create_directories(dir / "in" / "docs");
+    writeBinaryFile(dir / "in" / "docs" / "readme.txt", Bytes{'r'});
+    fs::create_directory_symlink("docs", dir / "in" / "manual");
+    fs::create_symlink("../main.jar", dir / "in" / "lib" / "main-link.jar");
+    ASSERT_EQ(run({"--name", "A", "--output", (dir / "Img").string(), "--main-jar", "main.jar"}), 0)
+        << err.str();
+    // Links inside the input are followed: the image holds plain copies.
+    EXPECT_EQ(file(dir / "Img" / "app" / "manual" / "readme.txt"), "r");
+    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "main-link.jar"), "j");
+    EXPECT_FALSE(fs::is_symlink(dir / "Img" / "app" / "manual"));
+
+    struct Row { std::function<void(const fs::path&)> make; std::string error; };
+    const Row rows[] = {
+        {[](const fs::path& in) { fs::create_symlink("/etc/hostname", in / "pw"); },
+         "holds \"pw\", a link to \"/etc/hostname\" outside it"},
+        {[](const fs::path& in) { fs::create_directory_symlink("/etc", in / "etc"); },
+         "holds \"etc\", a link to \"/etc\" outside it"},
+        {[](const fs::path& in) { fs::create_symlink("gone.jar", in / "lib" / "x.jar"); },
+         "holds \"lib/x.jar\", a link to \"gone.jar\", which does not exist"},
+        {[](const fs::path& in) { fs::create_directory_symlink("..", in / "lib" / "up"); },
+         "holds \"lib/up\", a link to a folder that holds it"},
+        {[](const fs::path& in) { mkfifo((in / "fifo").c_str(), 0600); },
+         "holds \"fifo\", which is neither a file nor a folder (a pipe, socket or device)"},
+        {[](const fs::path& in) { writeBinaryFile(in / "col:on", Bytes{}); },
+         "holds \"col:on\", whose name holds ':', which Windows does not allow in file names"},
+        {[](const fs::path& in) { writeBinaryFile(in / "trail.", Bytes{}); },
+         "whose name ends with '.', which Windows drops from file names"},
+        {[](const fs::path& in) { writeBinaryFile(in / "two\nlines", Bytes{}); },
+         "whose name holds a control character"},
+        {[](const fs::path& in) { writeBinaryFile(in / "lib" / "AUX.jar", Bytes{}); },
+         "holds \"lib/AUX.jar\", whose name names the device AUX, which Windows reserves"},
+        {[](const fs::path& in) { writeBinaryFile(in / "Main.jar", Bytes{}); },
+         "holds \"Main.jar\" and \"main.jar\", one name to Windows, which ignores letter case"},
+        {[](const fs::path& in) { writeBinaryFile(in / "a.CFG", Bytes{}); },
+         "the application directory already holds a.CFG, which the image's configuration would replace"},
+    };
+    for (const Row& row : rows) {
+        fs::remove_all(dir / "in2");
+        fs::copy(dir / "in", dir / "in2", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        row.make(dir / "in2");
+        std::vector<std::string> args = {"--name", "a", "--output", (dir / "Img2").string(),
+                                         "--main-jar", "main.jar", "--input", (dir / "in2").string()};
+        out.str("");
+        err.str("");
+        args.insert(args.end(), {"--runtime", (dir / "jre").string(), "--launchers", LOFTWICK_T_LAUNCHERS});
+        EXPECT_EQ(packCommand(args, "/nowhere/loftwick-pack", out, err), 1) << row.error;
+        EXPECT_NE(err.str().find(row.error), std::string::npos) << err.str();
+    }
+    EXPECT_FALSE(fs::exists(dir / "Img2"));
 }
 
 TEST_F(PackagerTest, RefusedInputs) {

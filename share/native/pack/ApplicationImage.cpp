@@ -11,7 +11,9 @@
 #include "Packager.h"
 #include "PeFile.h"
 #include "ResourceTree.h"
+#include "TreeWalk.h"
 #include "VersionResource.h"
+#include "WindowsNames.h"
 
 namespace fs = std::filesystem;
 
@@ -84,39 +86,22 @@ VersionInfo stampedVersion(const fs::path& exe, Bytes* icon) {
 }
 
 void listFiles(ApplicationImage& image) {
-    std::error_code ec;
-    std::map<std::string, fs::path> seen;  // Windows names ignore case
-    for (fs::recursive_directory_iterator it(image.dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const fs::path relative = it->path().lexically_relative(image.dir);
-        const auto clash = seen.emplace(caseFolded(relative.generic_u8string()), relative);
-        if (!clash.second) {
-            throw PackError("the image holds " + shown(clash.first->second) + " and " + shown(relative)
-                            + ", one file to Windows, whose names ignore case");
+    const std::vector<TreeEntry> entries = walkTree(image.dir, "the image");
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const TreeEntry& e = entries[i];
+        const bool empty = e.directory && (i + 1 == entries.size()
+                                           || entries[i + 1].relative.parent_path() != e.relative);
+        if (!e.directory) {
+            image.files.push_back(e.relative);
+        } else if (empty) {
+            image.emptyDirectories.push_back(e.relative);
         }
-        if (fs::is_directory(it->path(), ec)) {
-            if (fs::is_empty(it->path(), ec)) {
-                image.emptyDirectories.push_back(relative);
-            }
-        } else if (fs::is_regular_file(it->path(), ec)) {
-            image.files.push_back(relative);
-        } else {
-            throw PackError(shown(it->path()) + " in the image is neither a file nor a directory");
-        }
-    }
-    if (ec) {
-        throw PackError("cannot list " + shown(image.dir) + ": " + ec.message());
     }
     std::sort(image.files.begin(), image.files.end());
     std::sort(image.emptyDirectories.begin(), image.emptyDirectories.end());
 }
 
 } // namespace
-
-std::string caseFolded(std::string name) {
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return name;
-}
 
 ApplicationImage readApplicationImage(const fs::path& dir) {
     std::error_code ec;

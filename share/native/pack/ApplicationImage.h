@@ -22,9 +22,6 @@ struct ApplicationImage {
     std::vector<std::filesystem::path> emptyDirectories;
 };
 
-// `name` as Windows compares file names: ASCII letters in lower case.
-std::string caseFolded(std::string name);
-
 // Throws PackError when `dir` is not an image made by loftwick-pack, or its
 // launchers were never stamped.
 ApplicationImage readApplicationImage(const std::filesystem::path& dir);

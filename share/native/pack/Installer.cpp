@@ -14,6 +14,7 @@
 #include "ScratchDirectory.h"
 #include "ToolRun.h"
 #include "Utf16.h"
+#include "WindowsNames.h"
 
 namespace fs = std::filesystem;
 
@@ -68,9 +69,13 @@ void checkText(const std::string& text, const std::string& what) {
 
 void checkFileName(const std::string& name, const std::string& what) {
     checkText(name, what);
-    if (name.find_first_of("<>:\"/\\|?*") != std::string::npos || name.back() == '.'
-        || name.back() == ' ' || name.size() > 128) {
-        throw PackError(what + " " + inQuotes(name) + " is not a name Windows Installer can give a file");
+    const std::string problem = windowsNameProblem(name);
+    if (!problem.empty()) {
+        throw PackError(what + " " + inQuotes(name) + " " + problem);
+    }
+    if (name.size() > 128) {
+        throw PackError(what + " " + inQuotes(name) + " is longer than the 128 characters "
+                        "Windows Installer allows in file names");
     }
 }
 
@@ -124,8 +129,8 @@ void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
     for (const auto* list : {&image.files, &image.emptyDirectories}) {
         for (const fs::path& path : *list) {
             for (const fs::path& part : path) {
-                checkFileName(part.u8string(), "the image's file " + inQuotes(path.generic_u8string())
-                                               + " has a part");
+                checkFileName(part.u8string(), "in the image's file " + inQuotes(path.generic_u8string())
+                                               + ", the name");
             }
         }
     }

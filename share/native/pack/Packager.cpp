@@ -9,30 +9,17 @@
 
 #include "PackError.h"
 #include "ScratchDirectory.h"
+#include "TreeWalk.h"
+#include "WindowsNames.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Windows refuses these names and characters in file names.
 void checkName(const std::string& name) {
-    static const char* const reserved[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3",
-        "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4",
-        "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
-    std::string upper;
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || std::string("<>:\"/\\|?*").find(c) != std::string::npos) {
-            throw PackError("the name \"" + name + "\" holds a character Windows refuses in file names");
-        }
-        upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    }
-    if (name.empty() || name.back() == '.' || name.back() == ' ') {
-        throw PackError("the name \"" + name + "\" is not a valid Windows file name");
-    }
-    for (const char* r : reserved) {
-        if (upper == r || upper.rfind(std::string(r) + ".", 0) == 0) {
-            throw PackError("the name \"" + name + "\" is reserved by Windows");
-        }
+    const std::string problem = windowsNameProblem(name);
+    if (!problem.empty()) {
+        throw PackError("the name \"" + name + "\" " + problem);
     }
 }
 
@@ -55,11 +42,38 @@ void checkOverlap(const PackRequest& r) {
     }
 }
 
-void copyTree(const fs::path& from, const fs::path& to) {
+void copyFile(const fs::path& from, const fs::path& to) {
     std::error_code ec;
-    fs::copy(from, to, fs::copy_options::recursive, ec);
+    fs::copy_file(from, to, ec);
     if (ec) {
         throw PackError("cannot copy " + shown(from) + " to " + shown(to) + ": " + ec.message());
+    }
+}
+
+void copyTree(const std::vector<TreeEntry>& entries, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to, ec);
+    for (const TreeEntry& entry : entries) {
+        if (entry.directory) {
+            fs::create_directory(to / entry.relative, ec);
+            if (ec) {
+                throw PackError("cannot create " + shown(to / entry.relative) + ": " + ec.message());
+            }
+        } else {
+            copyFile(entry.source, to / entry.relative);
+        }
+    }
+}
+
+// A file of the input whose name Windows takes for `name` would be replaced.
+void refuseNameTaken(const std::vector<TreeEntry>& input, const std::string& name,
+                     const std::string& as) {
+    for (const TreeEntry& entry : input) {
+        if (entry.relative.has_parent_path() == false
+            && caseFolded(entry.relative.u8string()) == caseFolded(name)) {
+            throw PackError("the application directory already holds " + entry.relative.u8string()
+                            + ", which " + as + " would replace");
+        }
     }
 }
 
@@ -200,33 +214,30 @@ void pack(const PackRequest& r) {
         throw PackError("the Java runtime " + shown(r.runtime)
                         + " has no bin\\jli.dll: it is not a runtime image for Windows");
     }
+    const std::vector<TreeEntry> input = walkTree(r.input, "the application directory");
+    const std::vector<TreeEntry> runtime = walkTree(r.runtime, "the Java runtime");
     const fs::path cfgName = fs::u8path(r.name + ".cfg");
-    if (fs::exists(r.input / cfgName, ec)) {
-        throw PackError("the application directory already holds " + cfgName.u8string()
-                        + ", which the image's configuration would replace");
-    }
+    refuseNameTaken(input, cfgName.u8string(), "the image's configuration");
     LaunchSettings launch = r.launch;
     if (!launch.mainJar.empty() && !fs::is_regular_file(r.input / fs::u8path(launch.mainJar), ec)) {
         throw PackError("the main JAR " + shown(r.input / fs::u8path(launch.mainJar)) + " does not exist");
     }
     if (!r.splash.empty()) {
         launch.splash = r.splash.filename().u8string();
-        if (fs::exists(r.input / r.splash.filename(), ec)) {
-            throw PackError("the application directory already holds a file named "
-                            + launch.splash + ", the name of the splash image");
-        }
+        checkName(launch.splash);
+        refuseNameTaken(input, launch.splash, "the splash image of that name");
     }
     const std::string cfg = cfgText(launch);
     fs::create_directories(fs::absolute(r.output).parent_path(), ec);
 
     // Moved into place at the end, the scratch directory becomes the image.
     const ScratchDirectory image(fs::absolute(r.output));
-    copyTree(r.input, image.path / "app");
+    copyTree(input, image.path / "app");
     if (!r.splash.empty()) {
-        copyTree(r.splash, image.path / "app" / r.splash.filename());
+        copyFile(r.splash, image.path / "app" / r.splash.filename());
     }
     writeBinaryFile(image.path / "app" / cfgName, Bytes(cfg.begin(), cfg.end()));
-    copyTree(r.runtime, image.path / "runtime");
+    copyTree(runtime, image.path / "runtime");
     if (r.kind != PackRequest::Console) {
         stampLauncher(r, guiLauncherName(), r.name + ".exe", image.path);
     }

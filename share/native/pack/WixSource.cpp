@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "WindowsNames.h"
 #include "XmlElement.h"
 
 namespace fs = std::filesystem;
