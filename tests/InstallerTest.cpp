@@ -115,6 +115,10 @@ TEST_F(InstallerTest, RefusedInputsLeaveNoInstaller) {
          "which Windows does not allow in file names"},
         {{"--file-type", ".a b=Text"}, "the file type \".a b\" is not a dot and up to 31 letters"},
         {{"--file-type", ".a=T", "--file-type", ".A=U"}, "the file type \".A\" is given twice"},
+        {{"--file-type", ".EXE=Program"}, "the file type \".EXE\" is one Windows runs or opens itself "
+         "(programs, scripts, shortcuts, installers): the application would become the opener of every "
+         "such file; give a type of the application's own"},
+        {{"--file-type", "ps1=Script"}, "the file type \".ps1\" is one Windows runs or opens itself"},
         {{"--upgrade-code", "1234"}, "\"1234\" is not a GUID"},
     };
     for (const Row& row : rows) {

@@ -79,6 +79,21 @@ void checkFileName(const std::string& name, const std::string& what) {
     }
 }
 
+// Types whose opener runs code or that the shell handles itself; taking one
+// over hijacks every file of that type on the machine.
+bool isSystemFileType(const std::string& extension) {
+    static const char* const types[] = {
+        ".exe", ".com", ".scr", ".pif", ".cpl", ".dll", ".sys", ".drv", ".ocx", ".msc",
+        ".bat", ".cmd", ".ps1", ".psm1", ".psd1", ".ps1xml", ".vbs", ".vbe", ".js", ".jse",
+        ".wsf", ".wsh", ".hta", ".msh", ".reg", ".inf", ".jar",
+        ".lnk", ".url", ".scf", ".library-ms", ".search-ms",
+        ".msi", ".msp", ".mst", ".appx", ".msix", ".application", ".appref-ms",
+    };
+    const std::string folded = caseFolded(extension);
+    return std::any_of(std::begin(types), std::end(types),
+                       [&](const char* t) { return folded == t; });
+}
+
 std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociation>& given) {
     std::vector<FileAssociation> result;
     std::set<std::string> seen;
@@ -94,6 +109,12 @@ std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociati
         if (!plain) {
             throw PackError("the file type " + inQuotes(a.extension)
                             + " is not a dot and up to 31 letters, digits, '_' or '-'");
+        }
+        if (isSystemFileType(a.extension)) {
+            throw PackError("the file type " + inQuotes(a.extension) + " is one Windows runs or "
+                            "opens itself (programs, scripts, shortcuts, installers): the "
+                            "application would become the opener of every such file; give a "
+                            "type of the application's own");
         }
         if (!seen.insert(caseFolded(a.extension)).second) {
             throw PackError("the file type " + inQuotes(a.extension) + " is given twice");
