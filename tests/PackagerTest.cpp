@@ -228,6 +228,16 @@ TEST_F(PackagerTest, RefusedInputs) {
          "the Java option \"@jvm.opts\" names an argument file, which the runtime does not read "
          "when started by the launcher; give the options themselves"},
         {{"--main-class", "M", "--class-path", "a;b"}, "the class path entry \"a;b\" holds ';', which separates the entries"},
+        // Regression: paths out of the image were written as $APPDIR\..\..
+        {{"--main-jar", "lib/../../in/main.jar"}, "the main JAR \"lib/../../in/main.jar\" leads out of "
+         "the application directory: give a path inside it, a directory macro such as $ROOTDIR, or an "
+         "absolute Windows path"},
+        {{"--main-class", "M", "--class-path", "/home/me/lib.jar"}, "the class path entry "
+         "\"/home/me/lib.jar\" is neither inside the application directory nor an absolute Windows path "
+         "(such as C:\\Java\\lib.jar): the launcher could not find it on a user's machine"},
+        {{"--main-module", "m/M", "--module-path", "..\\mods"}, "the module path entry \"..\\mods\" leads out "
+         "of the application directory: give a path inside it, a directory macro such as $ROOTDIR, or an "
+         "absolute Windows path"},
         {{"--main-class", "M", "--app-version", "1.2.3.4.5"}, "the version \"1.2.3.4.5\" is not one to four numbers"},
     };
     for (const Row& row : rows) {
