@@ -150,6 +150,19 @@ TEST_F(LauncherTest, ConfigNameFollowsTheExecutableName) {
     EXPECT_EQ(fields().at("dlldir"), utf8(renamed.root() + L"\\jre\\bin"));
 }
 
+// Regression: a relative app.runtime was taken from the current directory,
+// so a jli.dll in a folder the user started from would have been loaded.
+TEST_F(LauncherTest, RelativeRuntimeIsBesideTheExecutable) {
+    image.cfg("[Application]\napp.runtime=rt\napp.mainclass=M\n").withRuntimeAt(image.root() + L"\\rt");
+    makeDirs(dir / L"elsewhere");
+    const tstring withApp = image.appDir() + L";" + SysInfo::getEnvVariable(std::nothrow, L"PATH", L"");
+    recordPath = dir / L"record.txt";
+    const ProcessResult r = runProcess(image.exe(), L"", {{L"PATH", withApp.c_str()},
+                                       {L"STANDIN_RECORD", recordPath.c_str()}}, dir / L"elsewhere");
+    EXPECT_EQ(r.exitCode, 0u) << r.stdErr;
+    EXPECT_EQ(fields().at("dlldir"), utf8(image.root() + L"\\rt\\bin"));
+}
+
 TEST_F(LauncherTest, FailuresShowOneMessageAndExitWithOne) {
     // No configuration file.
     ProcessResult r = run(L"", true);

@@ -89,6 +89,14 @@ Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LauncherSettings*
     macros[L"$ROOTDIR"] = rootDir;
 
     CfgFile cfg = CfgFile::load(cfgPath, observer).resolveMacros(macros);
+    // Taken from the current directory, a relative runtime would be a
+    // library loaded from wherever the user happens to start the program.
+    const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
+    const auto runtime = props.find(CfgFile::runtime);
+    if (runtime != props.end() && !FileUtils::isAbsolutePath(CfgFile::lastValueOf(*runtime))) {
+        cfg.replaceValues(CfgFile::application, CfgFile::runtime,
+                          {FileUtils::joinPath(rootDir, CfgFile::lastValueOf(*runtime))});
+    }
     if (!commandLineArgs.empty()) {
         cfg.replaceValues(CfgFile::argOptions, CfgFile::arguments, commandLineArgs);
     }

@@ -15,6 +15,8 @@ tstring joinPath(const tstring& first, const tstring& second);
 tstring stripExeSuffix(const tstring& name);
 bool isFileExists(const tstring& path);
 tstring toAbsolutePath(const tstring& path);
+// Absolute whatever the current directory: "C:\x" or "\\server\share".
+bool isAbsolutePath(const tstring& path);
 
 } // namespace FileUtils
 

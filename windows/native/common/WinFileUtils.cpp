@@ -32,6 +32,14 @@ bool isFileExists(const tstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool isAbsolutePath(const tstring& path) {
+    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const bool drive = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z')
+                                            || (path[0] >= L'a' && path[0] <= L'z'))
+                       && path[1] == L':' && separator(path[2]);
+    return drive || (path.size() >= 2 && separator(path[0]) && separator(path[1]));
+}
+
 tstring toAbsolutePath(const tstring& path) {
     if (path.empty()) {
         const CrtWideBuffer cwd(_wgetcwd(nullptr, 0));
