@@ -150,12 +150,15 @@ tstring replaceEvery(const tstring& text, const tstring& pattern,
     if (pattern.empty()) {
         return text;
     }
-    tstring result = text;
-    for (size_t pos = result.find(pattern); pos != tstring::npos;
-         pos = result.find(pattern, pos + replacement.size())) {
-        result.replace(pos, pattern.size(), replacement);
+    // Built by appending, so the cost grows with the result, not with the
+    // number of replacements times its length.
+    tstring result;
+    size_t from = 0;
+    for (size_t pos = text.find(pattern); pos != tstring::npos; pos = text.find(pattern, from)) {
+        result.append(text, from, pos - from).append(replacement);
+        from = pos + pattern.size();
     }
-    return result;
+    return result.append(text, from, tstring::npos);
 }
 
 } // namespace tstrings
