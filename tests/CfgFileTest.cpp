@@ -150,6 +150,9 @@ TEST_F(CfgFileTest, Errors) {
     const tstring missing = dir / L"missing.cfg";
     EXPECT_EQ(loadError(missing), "Error opening \"" + testing_support::utf8(missing)
               + "\" file: No such file or directory");
+    // Regression: a folder was reported as "Permission denied".
+    EXPECT_EQ(loadError(dir.path()), "Error opening \"" + testing_support::utf8(dir.path())
+              + "\" file: it is a folder, not a file");
 
 }
 

@@ -26,6 +26,9 @@ TEST(ErrorHandlingTest, SysErrorMessageComposition) {
     EXPECT_EQ(sysErrorText("", api, 2), std::string("System error [2](") + fileNotFound + ")");
     EXPECT_EQ(sysErrorText("x", nullptr, 2, nullptr),
               std::string("x. Some error [2](") + fileNotFound + ")");
+    // Regression: the system's placeholder showed ("Bad EXE format for %1").
+    EXPECT_EQ(sysErrorText("x", api, ERROR_BAD_EXE_FORMAT).find('%'), std::string::npos)
+        << sysErrorText("x", api, ERROR_BAD_EXE_FORMAT);
     EXPECT_EQ(sysErrorText("x", api, 4294967295UL),
               "x. System error [4294967295](system error 4294967295 (No description available))");
 }

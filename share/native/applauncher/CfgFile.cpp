@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ErrorHandling.h"
+#include "FileUtils.h"
 
 const SectionKey CfgFile::application(L"Application");
 const SectionKey CfgFile::javaOptions(L"JavaOptions");
@@ -95,8 +96,11 @@ const CfgFile::Names& CfgFile::propertyNames() {
 CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
     std::ifstream input(path.c_str());
     if (!input.good()) {
+        const std::string reason = crtErrorText();
+        // Windows reports a folder as "Permission denied".
         TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
-                   << crtErrorText(), 157);
+                   << (FileUtils::isDirectory(path) ? std::string("it is a folder, not a file")
+                                                    : reason), 157);
     }
     return load(input, path, observer);
 }

@@ -14,6 +14,7 @@ tstring joinPath(const tstring& first, const tstring& second);
 // These ask the platform (WinFileUtils).
 tstring stripExeSuffix(const tstring& name);
 bool isFileExists(const tstring& path);
+bool isDirectory(const tstring& path);
 tstring toAbsolutePath(const tstring& path);
 // Absolute whatever the current directory: "C:\x" or "\\server\share".
 bool isAbsolutePath(const tstring& path);

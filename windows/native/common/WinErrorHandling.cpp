@@ -8,6 +8,30 @@
 
 namespace {
 
+// Inserts are ignored when formatting ("%1 is not a valid Win32
+// application"): the message names the subject already, so each one reads
+// "it" instead of showing its placeholder.
+tstring withoutInserts(const tstring& text) {
+    tstring result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'%' && i + 1 < text.size() && text[i + 1] >= L'1' && text[i + 1] <= L'9') {
+            i += 1;
+            while (i + 1 < text.size() && text[i + 1] >= L'0' && text[i + 1] <= L'9') {
+                ++i;
+            }
+            const size_t format = i + 1 < text.size() && text[i + 1] == L'!'
+                    ? text.find(L'!', i + 2) : tstring::npos;
+            if (format != tstring::npos) {
+                i = format;
+            }
+            result += L"it";
+        } else {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
 tstring lookupSystemMessage(DWORD code, HMODULE module) {
     const DWORD systemFlags = FORMAT_MESSAGE_ALLOCATE_BUFFER
             | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_FROM_SYSTEM;
@@ -26,6 +50,7 @@ tstring lookupSystemMessage(DWORD code, HMODULE module) {
 
     tstring text(buffer, n);
     LocalFree(buffer);
+    text = withoutInserts(text);
     for (wchar_t& c : text) {
         if (c < L' ') {
             c = L' ';

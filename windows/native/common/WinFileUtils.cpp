@@ -32,6 +32,11 @@ bool isFileExists(const tstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool isDirectory(const tstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool isAbsolutePath(const tstring& path) {
     const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
     const bool drive = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z')
