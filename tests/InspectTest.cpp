@@ -92,6 +92,29 @@ TEST_F(InspectTest, ArgumentFilesAndAForeignRuntimeHome) {
                             + u(image.runtimeDir()) + "\"\nLaunch road"), std::string::npos) << r.stdOut;
 }
 
+// Regression: each of these said "Problems: none" while the launcher would
+// start no main class, read one long line, or cut a value.
+TEST_F(InspectTest, WhatTheLauncherWouldMisread) {
+    image.withRuntime();
+    const std::string utf16("\xFF\xFE[\0A\0]\0\n\0", 8);
+    struct Row { std::string cfg; std::string problem; };
+    for (const Row& row : {
+             Row{"[Application]\n", "no main entry (app.mainjar, app.mainclass or app.mainmodule): "
+                                    "the runtime would not know what to start"},
+             Row{"[Application]\rapp.mainclass=M\r", "a carriage return without a line feed: the "
+                 "launcher does not end a line there"},
+             Row{utf16, "the file is UTF-16 (it starts with a UTF-16 byte-order mark): the launcher "
+                 "reads UTF-8 only; save it as UTF-8"},
+             Row{std::string("[Application]\napp.mainclass=M\n[ArgOptions]\narguments=a\0b\n", 57),
+                 "the value \"a\"... holds a NUL character: the runtime receives only the text before it"},
+         }) {
+        writeFile(image.cfgPath(), row.cfg);
+        const ProcessResult r = inspect();
+        EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
+        EXPECT_NE(r.stdOut.find("  " + row.problem), std::string::npos) << r.stdOut;
+    }
+}
+
 TEST_F(InspectTest, ByteOrderMarkAndJson) {
     image.cfg("\xEF\xBB\xBF[Application]\napp.mainclass=M\n").withRuntime();
     const ProcessResult r = inspect(tstring(), true);

@@ -3,6 +3,8 @@
 #include "Inspection.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 
@@ -133,6 +135,49 @@ void checkFailureBox(Inspection& report, const CfgFile& cfg) {
     }
 }
 
+// Without one, the runtime takes the first application argument, or
+// nothing, for the main class.
+void checkMainEntry(Inspection& report, const CfgFile& cfg) {
+    const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
+    if (!props.count(CfgFile::mainjar) && !props.count(CfgFile::mainclass)
+        && !props.count(CfgFile::mainmodule)) {
+        report.problems.push_back("no main entry (app.mainjar, app.mainclass or app.mainmodule): "
+                                  "the runtime would not know what to start");
+    }
+}
+
+// What the launcher reads otherwise than the file's author meant: UTF-16,
+// and lines that end with a carriage return alone (read as one line).
+void checkEncoding(Inspection& report) {
+    std::ifstream in(report.cfgFile.c_str(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0) {
+        report.problems.push_back("the file is UTF-16 (it starts with a UTF-16 byte-order mark): "
+                                  "the launcher reads UTF-8 only; save it as UTF-8");
+        return;
+    }
+    for (size_t cr = bytes.find('\r'); cr != std::string::npos; cr = bytes.find('\r', cr + 1)) {
+        if (cr + 1 == bytes.size() || bytes[cr + 1] != '\n') {
+            report.problems.push_back("a carriage return without a line feed: the launcher does "
+                                      "not end a line there (a file whose lines end so is read as "
+                                      "one line); end lines with LF or CR LF");
+            return;
+        }
+    }
+}
+
+// The runtime reads each argument as a C string: a NUL ends it.
+tstring cutAtNul(Inspection& report, const tstring& argument) {
+    const size_t nul = argument.find(L'\0');
+    if (nul == tstring::npos) {
+        return argument;
+    }
+    const tstring cut = argument.substr(0, nul);
+    report.problems.push_back("the value " + quoted(cut) + "... holds a NUL character: the "
+                              "runtime receives only the text before it");
+    return cut;
+}
+
 // The launcher's own warnings (a splash image it skips) are problems too;
 // installed for its lifetime, it puts the previous sink back.
 class WarningCollector : public LogAppender {
@@ -164,6 +209,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
     launcher.setExecutablePath(launcherPath).setCommandLineArgs(args);
     configureForImage(launcher, launcherPath);
     report.cfgFile = launcher.cfgFilePath();
+    checkEncoding(report);
 
     const bool pathHasAppDir = launcher.libraryPathHasAppDir();
     DropCollector collector(report);
@@ -175,11 +221,14 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
         // The launcher names itself in this property; here it is the image's.
         const tstring ownProperty = L"-Dloftwick.app-path=" + SysInfo::getProcessModulePath();
         for (const tstring& a : jvm->getArgs()) {
-            report.arguments.push_back(a == ownProperty ? L"-Dloftwick.app-path=" + launcherPath : a);
+            report.arguments.push_back(cutAtNul(report, a == ownProperty
+                                                ? L"-Dloftwick.app-path=" + launcherPath : a));
         }
         checkArguments(report, report.arguments);
         checkRuntimeView(report, *jvm, launcherPath);
-        checkFailureBox(report, CfgFile::load(report.cfgFile));
+        const CfgFile cfg = CfgFile::load(report.cfgFile);
+        checkFailureBox(report, cfg);
+        checkMainEntry(report, cfg);
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }
