@@ -301,6 +301,7 @@ ProcessResult run(const tstring& exe, const tstring& args, const EnvChanges& env
     const BOOL ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, standardHandles,
                                    CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
                                    workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+    const DWORD createError = GetLastError();
     CloseHandle(errWrite);
     CloseHandle(outWrite);
     if (inRead) {
@@ -310,7 +311,8 @@ ProcessResult run(const tstring& exe, const tstring& args, const EnvChanges& env
         CloseHandle(errRead);
         CloseHandle(outRead);
         CloseHandle(job);
-        throw std::runtime_error("CreateProcessW failed for " + tstrings::encodeUtf8(exe));
+        throw std::runtime_error("CreateProcessW failed for " + tstrings::encodeUtf8(exe) + ": error "
+                                 + std::to_string(createError));
     }
     AssignProcessToJobObject(job, pi.hProcess);
     ResumeThread(pi.hThread);
