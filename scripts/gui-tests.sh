@@ -15,7 +15,7 @@ cp -r "$build/bin/standin/bin" "$work/img/runtime/"
 printf '[Application]\napp.mainclass=hello.Main\n[ArgOptions]\narguments=first\n' \
     > "$work/img/app/MyApp.cfg"
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$(dirname "$0")/wine-run.sh" "$prefix" cmd.exe /c exit >/dev/null 2>&1 || true
 
 passed=0

@@ -13,6 +13,9 @@ PACKAGES="
   wine
   wine64
   googletest
+  zlib1g-dev
+  libz-mingw-w64-dev
+  openjdk-17-jdk-headless
   python3-pefile
   osslsigncode
   wixl

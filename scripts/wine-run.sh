@@ -18,7 +18,7 @@ prefix=$1
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Without a display MessageBoxW returns at once instead of waiting for a click.
 unset DISPLAY WAYLAND_DISPLAY
 

@@ -24,7 +24,7 @@ protected:
         fs::remove_all(dir);
         fs::create_directories(dir / "in");
         fs::create_directories(dir / "jre" / "bin");
-        writeBinaryFile(dir / "in" / "main.jar", Bytes{'j'});
+        writeBinaryFile(dir / "in" / "main.jar", bytesOf(mainJar()));
         writeBinaryFile(dir / "jre" / "bin" / "jli.dll", Bytes{'d'});
         writeBinaryFile(dir / "app.ico", iconBytes());
         EXPECT_EQ(run({"--name", "Hello", "--input", (dir / "in").string(), "--runtime",

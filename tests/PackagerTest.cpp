@@ -2,7 +2,9 @@
 // out, the configuration it writes, and what it refuses.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -27,8 +29,8 @@ protected:
         fs::remove_all(dir);
         fs::create_directories(dir / "in" / "lib");
         fs::create_directories(dir / "jre" / "bin");
-        writeBinaryFile(dir / "in" / "main.jar", Bytes{'j'});
-        writeBinaryFile(dir / "in" / "lib" / "util.jar", Bytes{'u'});
+        writeBinaryFile(dir / "in" / "main.jar", bytesOf(mainJar()));
+        writeBinaryFile(dir / "in" / "lib" / "util.jar", bytesOf(utilJar()));
         writeBinaryFile(dir / "jre" / "bin" / "jli.dll", Bytes{'d'});
     }
     ~PackagerTest() override { fs::remove_all(dir); }
@@ -74,7 +76,7 @@ TEST_F(PackagerTest, ImageLayoutAndConfiguration) {
               "app.mainclass=app.Main\n"
               "[JavaOptions]\njava-options=-Dx=a b=c\njava-options=-Dhome=$APPDIR\n"
               "[ArgOptions]\narguments=\narguments=caf\xC3\xA9 \\=\n");
-    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "util.jar"), "u");
+    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "util.jar"), utilJar());
     EXPECT_EQ(file(dir / "Img" / "runtime" / "bin" / "jli.dll"), "d");
     EXPECT_TRUE(fs::is_regular_file(dir / "Img" / "My App.exe"));
     EXPECT_FALSE(fs::exists(dir / "Img" / "My App.com"));
@@ -173,7 +175,7 @@ TEST_F(PackagerTest, OneRuleForLinksSpecialFilesAndNames) {
         << err.str();
     // Links inside the input are followed: the image holds plain copies.
     EXPECT_EQ(file(dir / "Img" / "app" / "manual" / "readme.txt"), "r");
-    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "main-link.jar"), "j");
+    EXPECT_EQ(file(dir / "Img" / "app" / "lib" / "main-link.jar"), mainJar());
     EXPECT_FALSE(fs::is_symlink(dir / "Img" / "app" / "manual"));
 
     struct Row { std::function<void(const fs::path&)> make; std::string error; };
@@ -216,29 +218,112 @@ TEST_F(PackagerTest, OneRuleForLinksSpecialFilesAndNames) {
     EXPECT_FALSE(fs::exists(dir / "Img2"));
 }
 
+// Regression: each of these was packed, and the runtime failed on the user's
+// machine. Nothing is written for any of them.
+TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
+    const auto jar = [this](const std::string& name, const std::map<std::string, std::string>& files) {
+        fs::create_directories((dir / "in" / name).parent_path());
+        writeBinaryFile(dir / "in" / name, bytesOf(storedZip(files)));
+    };
+    const auto manifest = [](const std::string& attributes) {
+        return "Manifest-Version: 1.0\r\n" + attributes + "\r\n";
+    };
+    writeBinaryFile(dir / "in" / "notzip.jar", bytesOf("PK not a zip"));
+    jar("nomain.jar", {{"app/Main.class", classFile(61)}});
+    jar("badmain.jar", {{"META-INF/MANIFEST.MF", manifest("Main-Class: app.Gone\r\n")}});
+    jar("cp.jar", {{"META-INF/MANIFEST.MF", manifest("Main-Class: util.U\r\nClass-Path: lib/util.jar\r\n")}});
+    jar("mods/other.jar", {{"module-info.class", moduleInfo("other.mod")}});
+    jar("hello/hello.jar", {{"module-info.class", moduleInfo("hello.mod")}});
+    jar("new.jar", {{"app/Main.class", classFile(65)}, {"app/Other.class", classFile(65)}});
+    jar("mr.jar", {{"META-INF/MANIFEST.MF", manifest("Multi-Release: true\r\n")},
+                   {"app/Main.class", classFile(61)},
+                   {"META-INF/versions/21/app/Main.class", classFile(65)}});
+    std::ofstream(dir / "jre" / "release") << "JAVA_VERSION=\"17.0.4\"\n";
+
+    struct Row { std::vector<std::string> args; std::string problem; };
+    const std::string noWay = ": the runtime would stop with \"Could not find or load main class\"";
+    const Row rows[] = {
+        {{"--main-class", "app.Mian", "--class-path", "main.jar"},
+         "the main class app.Mian is not in the class path (did you mean app.Main?)" + noWay},
+        {{"--main-class", "other.Main", "--class-path", "main.jar"}, "(did you mean app.Main?)"},
+        {{"--main-jar", "notzip.jar"}, "the main JAR \"notzip.jar\" is not a zip archive (a jar is one): "
+         "the runtime cannot read it; build it with the jar tool"},
+        {{"--main-jar", "nomain.jar"}, "the main JAR \"nomain.jar\" names no main class (its manifest "
+         "has no Main-Class): build it with \"jar --main-class CLASS\", or give the main class and the "
+         "class path instead"},
+        {{"--main-jar", "badmain.jar"}, "the main class app.Gone is not in the main JAR \"badmain.jar\" "
+         "and its Class-Path" + noWay},
+        {{"--main-class", "app.Main", "--class-path", "main.jar", "--class-path", "gone.jar"},
+         "the class path entry \"gone.jar\" does not exist: give a path inside the application directory"},
+        {{"--main-module", "hello.mod/app.Main", "--module-path", "mods"},
+         "no module path entry provides the main module hello.mod: the runtime would stop with "
+         "\"Module hello.mod not found\""},
+        {{"--main-module", "hello.mod/app.Main", "--module-path", "hello"},
+         "the main class app.Main is not in the module hello.mod" + noWay},
+        {{"--main-class", "app.Main", "--class-path", "new.jar"},
+         "2 problems; nothing was written:\n  the main class app.Main (Java 21, class file version 65) is "
+         "compiled for a newer Java than the runtime's Java 17: compile with \"javac --release 17\"\n"
+         "  1 class is compiled for a newer Java than the runtime's Java 17, such as app.Other (Java 21, "
+         "class file version 65): compile with \"javac --release 17\""},
+        {{"--main-jar", "main.jar", "--java-option", "Xmx512m"}, "the Java option \"Xmx512m\" does not "
+         "begin with '-': the runtime would take it for the main class"},
+        {{"--main-jar", "main.jar", "--java-option", "-Xmxx512m"}, "the Java option \"-Xmxx512m\" is not "
+         "a size the runtime reads: -Xmx takes a number with an optional k, m, g or t, such as -Xmx512m"},
+        {{"--main-jar", "main.jar", "--java-option", "-Xmx512m -Dnotes.mode=x"}, "the Java option "
+         "\"-Xmx512m -Dnotes.mode=x\" holds two options: give each as an option of its own"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = {"--name", "A", "--output", (dir / "Img").string()};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        EXPECT_EQ(run(args), 1) << row.problem;
+        EXPECT_NE(err.str().find(row.problem), std::string::npos) << err.str();
+        EXPECT_EQ(entries(), (std::vector<std::string>{"in", "jre"}));
+    }
+    // What the runtime reads fine: a jar's Class-Path, a folder's jars, a
+    // multi-release jar's newer classes, a property whose value holds " -".
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--main-jar", "cp.jar"}, {"--main-class", "util.U", "--class-path", "lib/*"},
+             {"--main-class", "app.Main", "--class-path", "mr.jar", "--java-option", "-Dx=a -b"}}) {
+        std::vector<std::string> all = {"--name", "A", "--output", (dir / "Img").string(), "--replace"};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(run(all), 0) << err.str();
+    }
+    // Fine for the image, refused later by the installer step: a warning.
+    EXPECT_EQ(run({"--name", "A", "--output", (dir / "Img").string(), "--replace", "--main-jar", "main.jar",
+                   "--app-version", "2.3.1.5"}), 0);
+    EXPECT_EQ(err.str(), "loftwick-pack: warning: the version \"2.3.1.5\" has a fourth field, 5, which "
+              "Windows Installer ignores when it compares versions: this installer could not replace 2.3.1 "
+              "nor be replaced by it; give a version whose fourth field is 0; the installer step will "
+              "refuse it unless given \"installer --app-version\"\n");
+}
+
 TEST_F(PackagerTest, RefusedInputs) {
     const std::string image = (dir / "Img").string();
     struct Row { std::vector<std::string> args; std::string error; };
+    const std::string main = "--main-class=app.Main", cp = "--class-path=main.jar";
     const Row rows[] = {
         {{"--main-jar", "missing.jar"}, "the main JAR \"" + (dir / "in" / "missing.jar").string() + "\" does not exist"},
-        {{"--main-class", "M", "--argument", "two\nlines"},
+        {{main, cp, "--argument", "two\nlines"},
          "the argument \"two\nlines\" holds a line break or NUL, which the launcher configuration cannot carry"},
-        {{"--main-class", "M", "--java-option", "\xFF"}, "the Java option \"\xFF\" is not valid UTF-8"},
-        {{"--main-class", "M", "--java-option", "@jvm.opts"},
+        {{main, cp, "--java-option", "-D\xFF"}, "the Java option \"-D\xFF\" is not valid UTF-8"},
+        {{main, cp, "--java-option", "@jvm.opts"},
          "the Java option \"@jvm.opts\" names an argument file, which the runtime does not read "
          "when started by the launcher; give the options themselves"},
-        {{"--main-class", "M", "--class-path", "a;b"}, "the class path entry \"a;b\" holds ';', which separates the entries"},
+        // Everything at once, one a line.
+        {{main, cp, "--class-path", "a;b"}, "2 problems; nothing was written:\n"
+         "  the class path entry \"a;b\" holds ';', which separates the entries\n"
+         "  the class path entry \"a;b\" does not exist: give a path inside the application directory"},
         // Regression: paths out of the image were written as $APPDIR\..\..
         {{"--main-jar", "lib/../../in/main.jar"}, "the main JAR \"lib/../../in/main.jar\" leads out of "
          "the application directory: give a path inside it, a directory macro such as $ROOTDIR, or an "
          "absolute Windows path"},
-        {{"--main-class", "M", "--class-path", "/home/me/lib.jar"}, "the class path entry "
-         "\"/home/me/lib.jar\" is neither inside the application directory nor an absolute Windows path "
-         "(such as C:\\Java\\lib.jar): the launcher could not find it on a user's machine"},
+        {{main, cp, "--class-path", "/home/me/lib.jar"}, "the class path entry \"/home/me/lib.jar\" is "
+         "a path of this machine, which the launcher would not find on a user's: name it relative to "
+         "--input, or give an absolute Windows path such as C:\\Java\\lib.jar"},
         {{"--main-module", "m/M", "--module-path", "..\\mods"}, "the module path entry \"..\\mods\" leads out "
          "of the application directory: give a path inside it, a directory macro such as $ROOTDIR, or an "
          "absolute Windows path"},
-        {{"--main-class", "M", "--app-version", "1.2.3.4.5"}, "the version \"1.2.3.4.5\" is not one to four numbers"},
+        {{main, cp, "--app-version", "1.2.3.4.5"}, "the version \"1.2.3.4.5\" is not one to four numbers"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = {"--name", "A", "--output", image};

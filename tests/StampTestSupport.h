@@ -6,10 +6,24 @@
 #include <string>
 
 #include "Bytes.h"
+#include "JarFixtures.h"
 #include "Packager.h"
 #include "Stamp.h"
 
 namespace stamp_test {
+
+inline Bytes bytesOf(const std::string& s) {
+    return Bytes(s.begin(), s.end());
+}
+
+// The application jars of the packing tests: main.jar runs app.Main.
+inline std::string mainJar() {
+    return storedZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: app.Main\r\n\r\n"},
+                      {"app/Main.class", classFile(61)}});
+}
+inline std::string utilJar() {
+    return storedZip({{"util/U.class", classFile(61)}});
+}
 
 inline Bytes launcherBytes() {
     static const Bytes bytes = readBinaryFile(LOFTWICK_T_LAUNCHERS "/loftwick-launcher.exe");

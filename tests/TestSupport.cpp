@@ -160,53 +160,7 @@ tstring realRuntimeDir() {
 
 namespace {
 
-uint32_t crc32(const std::string& bytes) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (const unsigned char c : bytes) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) {
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-    }
-    return ~crc;
-}
-
-void put(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
-
 } // namespace
-
-std::string storedZip(const std::map<std::string, std::string>& files) {
-    std::string out, directory;
-    for (const auto& file : files) {
-        const uint32_t offset = static_cast<uint32_t>(out.size());
-        const uint32_t crc = crc32(file.second);
-        const uint32_t size = static_cast<uint32_t>(file.second.size());
-        const uint32_t nameSize = static_cast<uint32_t>(file.first.size());
-        put(out, 0x04034b50, 4);  // local header: version, flags, method 0, time, date
-        put(out, 10, 2); put(out, 0, 2); put(out, 0, 2); put(out, 0, 4);
-        put(out, crc, 4); put(out, size, 4); put(out, size, 4);
-        put(out, nameSize, 2); put(out, 0, 2);
-        out += file.first + file.second;
-        put(directory, 0x02014b50, 4);
-        put(directory, 10, 2); put(directory, 10, 2); put(directory, 0, 2); put(directory, 0, 2);
-        put(directory, 0, 4); put(directory, crc, 4); put(directory, size, 4); put(directory, size, 4);
-        put(directory, nameSize, 2); put(directory, 0, 2); put(directory, 0, 2);
-        put(directory, 0, 2); put(directory, 0, 2); put(directory, 0, 4); put(directory, offset, 4);
-        directory += file.first;
-    }
-    const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
-    out += directory;
-    put(out, 0x06054b50, 4);
-    put(out, 0, 2); put(out, 0, 2);
-    put(out, static_cast<uint32_t>(files.size()), 2); put(out, static_cast<uint32_t>(files.size()), 2);
-    put(out, static_cast<uint32_t>(directory.size()), 4); put(out, directoryOffset, 4);
-    put(out, 0, 2);
-    return out;
-}
 
 ScopedEnv::ScopedEnv(const tstring& name, const tstring* value) : name(name) {
     bool missing = false;

@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "JarFixtures.h"
 #include "tstrings.h"
 
 namespace testing_support {
@@ -38,8 +39,6 @@ tstring standInRuntimeDir();
 // build had none to unpack.
 tstring realRuntimeDir();
 
-// A zip archive (as a jar is) holding these files, stored uncompressed.
-std::string storedZip(const std::map<std::string, std::string>& files);
 
 // Restores an environment variable (or its absence) when it goes.
 class ScopedEnv {

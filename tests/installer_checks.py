@@ -38,7 +38,11 @@ class Wine:
     def __init__(self, work):
         self.prefix = os.path.join(work, "prefix")
         shutil.rmtree(self.prefix, ignore_errors=True)
-        self.env = {**os.environ, "LC_ALL": "en_US.UTF-8"}
+        # An empty home: nothing of the round trip may land in the user's.
+        self.home = os.path.join(work, "home")
+        shutil.rmtree(self.home, ignore_errors=True)
+        os.makedirs(self.home)
+        self.env = {**os.environ, "LC_ALL": "en_US.UTF-8", "HOME": self.home}
 
     def run(self, *args, env=None, timeout=120):
         return subprocess.run([pack_checks.WINE_RUN, self.prefix, *args], capture_output=True,
@@ -437,6 +441,10 @@ def main(build, pack, work):
     check_upgrades(c, wine, msis, work)
     check_per_machine(c, wine, pack, images["1.0"], work)
     subprocess.run(["wineserver", "-k"], env={**os.environ, "WINEPREFIX": wine.prefix})
+    left = [os.path.relpath(os.path.join(d, f), wine.home) for d, dirs, files in os.walk(wine.home)
+            for f in files + dirs]
+    c.check("the round trip wrote nothing into $HOME (no menu entries, no .desktop files)", not left,
+            str(left))
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 

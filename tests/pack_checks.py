@@ -65,12 +65,32 @@ def check_real_runtime(c, build, pack, inputs, icon, work):
             json.dumps(options) + "\n" + json.dumps(want) + "\n" + json.dumps(args))
 
 
+def make_jar(jar, sources, work, main=None, release="17"):
+    """A real jar: `sources` ({class name: Java source}) compiled with javac."""
+    build = os.path.join(work, "javac", os.path.basename(jar))
+    shutil.rmtree(build, ignore_errors=True)
+    os.makedirs(os.path.join(build, "src"))
+    files = []
+    for name, text in sources.items():
+        path = os.path.join(build, "src", name.replace(".", os.sep) + ".java")
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "w") as f:
+            f.write(text)
+        files.append(path)
+    subprocess.run(["javac", "--release", release, "-d", os.path.join(build, "classes"), *files],
+                   check=True)
+    os.makedirs(os.path.dirname(jar), exist_ok=True)
+    subprocess.run(["jar", "--create", "--file", jar, *(["--main-class", main] if main else []),
+                    "-C", os.path.join(build, "classes"), "."], check=True)
+
+
 def make_inputs(work, build):
     inputs = os.path.join(work, "input")
     os.makedirs(os.path.join(inputs, "lib"), exist_ok=True)
-    for name in ("hello.jar", os.path.join("lib", "util.jar")):
-        with open(os.path.join(inputs, name), "w") as f:
-            f.write("not a real jar\n")
+    make_jar(os.path.join(inputs, "hello.jar"), {"hello.Main": "package hello; public class Main {"
+             " public static void main(String[] a) { util.Greeting.say(); } }"}, work)
+    make_jar(os.path.join(inputs, "lib", "util.jar"), {"util.Greeting": "package util; public class "
+             "Greeting { public static void say() { System.out.println(\"hello\"); } }"}, work)
     icon = os.path.join(work, "app.ico")
     images = [(16, make_icon.bitmap(16, (200, 0, 0))), (32, make_icon.bitmap(32, (0, 200, 0))),
               (48, make_icon.bitmap(48, (0, 0, 200))), (256, make_icon.png(256, (200, 200, 0)))]

@@ -30,29 +30,6 @@ std::string javaOption(const std::string& option) {
     return checked("the Java option", option);
 }
 
-bool isWindowsAbsolute(const std::string& path) {
-    const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
-                       && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
-    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && path[1] == path[0];
-    return drive || unc;
-}
-
-// Whether a relative path climbs above the directory it starts in.
-bool leavesItsDirectory(const std::string& path) {
-    int depth = 0;
-    size_t start = 0;
-    while (start <= path.size()) {
-        const size_t end = std::min(path.find_first_of("/\\", start), path.size());
-        const std::string part = path.substr(start, end - start);
-        depth += part == ".." ? -1 : part.empty() || part == "." ? 0 : 1;
-        if (depth < 0) {
-            return true;
-        }
-        start = end + 1;
-    }
-    return false;
-}
-
 // A path the launcher finds on the user's machine: inside the application
 // directory, behind a directory macro, or absolute on Windows.
 std::string inAppDir(const std::string& what, const std::string& path) {
@@ -60,13 +37,13 @@ std::string inAppDir(const std::string& what, const std::string& path) {
     for (char& c : windows) {
         c = c == '/' ? '\\' : c;
     }
-    if ((!path.empty() && path[0] == '$') || isWindowsAbsolute(path)) {
+    if ((!path.empty() && path[0] == '$') || isWindowsAbsolutePath(path)) {
         return windows;
     }
     if ((!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && path[1] == ':')) {
-        throw PackError(what + " \"" + path + "\" is neither inside the application directory nor "
-                        "an absolute Windows path (such as C:\\Java\\lib.jar): the launcher could "
-                        "not find it on a user's machine");
+        throw PackError(what + " \"" + path + "\" is a path of this machine, which the launcher "
+                        "would not find on a user's: name it relative to --input, or give an "
+                        "absolute Windows path such as C:\\Java\\lib.jar");
     }
     if (leavesItsDirectory(path)) {
         throw PackError(what + " \"" + path + "\" leads out of the application directory: give "
@@ -91,6 +68,29 @@ void line(std::string& out, const char* key, const std::string& value) {
 }
 
 } // namespace
+
+bool isWindowsAbsolutePath(const std::string& path) {
+    const bool drive = path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))
+                       && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool unc = path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && path[1] == path[0];
+    return drive || unc;
+}
+
+// Whether a relative path climbs above the directory it starts in.
+bool leavesItsDirectory(const std::string& path) {
+    int depth = 0;
+    size_t start = 0;
+    while (start <= path.size()) {
+        const size_t end = std::min(path.find_first_of("/\\", start), path.size());
+        const std::string part = path.substr(start, end - start);
+        depth += part == ".." ? -1 : part.empty() || part == "." ? 0 : 1;
+        if (depth < 0) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
 
 const char* const cfgHeaderLine = "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg";
 

@@ -25,6 +25,11 @@ struct LaunchSettings {
 // text that is not UTF-8, a ';' inside one path list entry.
 std::string cfgText(const LaunchSettings& settings);
 
+// "C:\x" or "\\server\share": absolute on any Windows machine.
+bool isWindowsAbsolutePath(const std::string& path);
+// Whether a relative path climbs above the directory it starts in.
+bool leavesItsDirectory(const std::string& path);
+
 // The first line of every configuration this tool writes: it tells an image
 // made by loftwick-pack from other files.
 extern const char* const cfgHeaderLine;

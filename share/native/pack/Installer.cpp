@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <system_error>
 
@@ -296,6 +297,27 @@ std::string comparedVersion(const std::string& version) {
                         + " nor be replaced by it; give a version whose fourth field is 0");
     }
     return three;
+}
+
+std::vector<std::string> installerObjections(const std::string& productName,
+                                             const std::string& version, const std::string& vendor,
+                                             const std::string& description) {
+    std::vector<std::string> objections;
+    const std::pair<std::function<void()>, const char*> checks[] = {
+        {[&] { checkText(productName, "the product name"); }, "--product-name"},
+        {[&] { comparedVersion(version); }, "--app-version"},
+        {[&] { checkText(vendor, "the publisher"); }, "--vendor"},
+        {[&] { checkText(description, "the description"); }, "--description"},
+    };
+    for (const auto& check : checks) {
+        try {
+            check.first();
+        } catch (const PackError& e) {
+            objections.push_back(std::string(e.what()) + "; the installer step will refuse it unless "
+                                 "given \"installer " + check.second + "\"");
+        }
+    }
+    return objections;
 }
 
 InstallerResult makeInstaller(const InstallerRequest& r) {

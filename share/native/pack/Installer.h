@@ -33,6 +33,12 @@ struct InstallerResult {
 // Throws PackError; a failure leaves no file behind.
 InstallerResult makeInstaller(const InstallerRequest& request);
 
+// What the installer step would refuse of an image stamped with these
+// texts, each naming the option that overrides it; empty when nothing.
+std::vector<std::string> installerObjections(const std::string& productName,
+                                             const std::string& version, const std::string& vendor,
+                                             const std::string& description);
+
 // The version as Windows Installer compares it, "A.B.C", or a PackError
 // saying why it cannot compare `version`.
 std::string comparedVersion(const std::string& version);

@@ -162,7 +162,9 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
         if (request.launchers.empty()) {
             request.launchers = findLaunchers(self);
         }
-        pack(request);
+        for (const std::string& warning : pack(request)) {
+            err << "loftwick-pack: warning: " << warning << "\n";
+        }
     } catch (const std::exception& e) {
         err << "loftwick-pack: " << e.what() << "\n";
         return 1;

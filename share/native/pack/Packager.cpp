@@ -2,11 +2,14 @@
 // build machine and as a Windows program.
 #include "Packager.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 #include <utility>
 
+#include "AppCheck.h"
+#include "Installer.h"
 #include "PackError.h"
 #include "ScratchDirectory.h"
 #include "TreeWalk.h"
@@ -157,6 +160,56 @@ void moveIntoPlace(const fs::path& built, const fs::path& output, bool replace) 
     }
 }
 
+// Where the launcher will look for an entry, on this machine: inside the
+// input, or (an absolute Windows path, another macro) nowhere to check here.
+AppPathEntry checkEntry(const PackRequest& r, const std::string& given) {
+    std::string relative = given;
+    if (relative.rfind("$APPDIR", 0) == 0) {
+        relative = relative.substr(7);
+    } else if (relative.empty() || relative[0] == '$' || relative[0] == '/' || relative[0] == '\\'
+               || (relative.size() > 1 && relative[1] == ':') || leavesItsDirectory(relative)) {
+        return {given, fs::path()};  // refused as a path, or elsewhere on the user's machine
+    }
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    while (!relative.empty() && relative[0] == '/') {
+        relative.erase(0, 1);
+    }
+    return {given, r.input / fs::u8path(relative)};
+}
+
+AppCheckRequest checkRequest(const PackRequest& r) {
+    AppCheckRequest c;
+    for (const std::string& e : r.launch.classPath) {
+        c.classPath.push_back(checkEntry(r, e));
+    }
+    for (const std::string& e : r.launch.modulePath) {
+        c.modulePath.push_back(checkEntry(r, e));
+    }
+    if (!r.launch.mainJar.empty()) {
+        c.mainJar = checkEntry(r, r.launch.mainJar);
+    }
+    c.mainClass = r.launch.mainClass;
+    c.mainModule = r.launch.mainModule;
+    c.javaOptions = r.launch.javaOptions;
+    c.runtime = r.runtime;
+    return c;
+}
+
+// One problem as it is; several together, one a line, so that one run
+// shows everything to mend.
+void refuse(const std::vector<std::string>& problems) {
+    if (problems.size() == 1) {
+        throw PackError(problems.front());
+    }
+    if (!problems.empty()) {
+        std::string text = std::to_string(problems.size()) + " problems; nothing was written:";
+        for (const std::string& p : problems) {
+            text += "\n  " + p;
+        }
+        throw PackError(text);
+    }
+}
+
 } // namespace
 
 std::string shown(const fs::path& path) {
@@ -203,7 +256,7 @@ void writeBinaryFile(const fs::path& path, const Bytes& bytes) {
     }
 }
 
-void pack(const PackRequest& r) {
+std::vector<std::string> pack(const PackRequest& r) {
     checkName(r.name);
     requireDirectory(r.input, "the application directory");
     requireDirectory(r.runtime, "the Java runtime");
@@ -219,15 +272,26 @@ void pack(const PackRequest& r) {
     const fs::path cfgName = fs::u8path(r.name + ".cfg");
     refuseNameTaken(input, cfgName.u8string(), "the image's configuration");
     LaunchSettings launch = r.launch;
-    if (!launch.mainJar.empty() && !fs::is_regular_file(r.input / fs::u8path(launch.mainJar), ec)) {
-        throw PackError("the main JAR " + shown(r.input / fs::u8path(launch.mainJar)) + " does not exist");
-    }
     if (!r.splash.empty()) {
         launch.splash = r.splash.filename().u8string();
         checkName(launch.splash);
         refuseNameTaken(input, launch.splash, "the splash image of that name");
     }
-    const std::string cfg = cfgText(launch);
+    std::vector<std::string> problems;
+    if (!launch.mainJar.empty() && !fs::is_regular_file(r.input / fs::u8path(launch.mainJar), ec)) {
+        problems.push_back("the main JAR " + shown(r.input / fs::u8path(launch.mainJar))
+                           + " does not exist");
+    }
+    std::string cfg;
+    try {
+        cfg = cfgText(launch);
+    } catch (const PackError& e) {
+        problems.push_back(e.what());
+    }
+    for (const std::string& p : checkApplication(checkRequest(r))) {
+        problems.push_back(p);
+    }
+    refuse(problems);
     fs::create_directories(fs::absolute(r.output).parent_path(), ec);
 
     // Moved into place at the end, the scratch directory becomes the image.
@@ -246,4 +310,8 @@ void pack(const PackRequest& r) {
                       r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image.path);
     }
     moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
+    const Branding& b = r.branding;
+    return installerObjections(b.productName.empty() ? r.name : b.productName, b.version,
+                               b.vendor.empty() ? r.name : b.vendor,
+                               b.description.empty() ? r.name : b.description);
 }

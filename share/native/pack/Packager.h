@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "CfgWriter.h"
 #include "Stamp.h"
@@ -26,8 +27,10 @@ struct PackRequest {
 };
 
 // Builds beside the output and moves the image into place at the end:
-// a failure leaves no half-written image. Throws PackError.
-void pack(const PackRequest& request);
+// a failure leaves no half-written image. Throws PackError, listing every
+// reason the application would not start; returns what a later step will
+// refuse, which does not stop packing.
+std::vector<std::string> pack(const PackRequest& request);
 
 // The file names of the launchers the kind needs, in the launchers directory.
 const char* guiLauncherName();

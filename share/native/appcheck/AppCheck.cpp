@@ -1,0 +1,470 @@
+// Reads only zip directories, manifests and the first bytes of class files.
+#include "AppCheck.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <system_error>
+
+#include "ClassFile.h"
+#include "Manifest.h"
+#include "PackError.h"
+#include "ZipArchive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string quoted(const std::string& s) {
+    return "\"" + s + "\"";
+}
+
+bool hasJarExtension(const fs::path& p) {
+    std::string e = p.extension().u8string();
+    std::transform(e.begin(), e.end(), e.begin(), [](char c) { return static_cast<char>(c | 0x20); });
+    return e == ".jar";
+}
+
+// Where a class comes from: an entry of a jar, or a file of a folder.
+struct ClassSource {
+    std::shared_ptr<const ZipArchive> jar;
+    const ZipArchive::Entry* entry = nullptr;
+    fs::path file;
+};
+
+std::string headerOf(const ClassSource& s) {
+    if (s.jar) {
+        return s.jar->read(*s.entry, classHeaderSize);
+    }
+    std::ifstream in(s.file, std::ios::binary);
+    std::string bytes(classHeaderSize, '\0');
+    in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+// Damerau's one-letter slip: one letter changed, added, dropped, or two
+// neighbours swapped.
+bool oneSlipApart(const std::string& a, const std::string& b) {
+    if (a == b || (a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > 1) {
+        return false;
+    }
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) {
+        ++i;
+    }
+    const auto tailsEqual = [&](size_t x, size_t y) { return a.compare(x, std::string::npos, b, y) == 0; };
+    return tailsEqual(i + 1, i + 1) || tailsEqual(i, i + 1) || tailsEqual(i + 1, i)
+           || (i + 1 < a.size() && i + 1 < b.size() && a[i] == b[i + 1] && a[i + 1] == b[i]
+               && tailsEqual(i + 2, i + 2));
+}
+
+std::string dotted(std::string resource) {
+    resource.resize(resource.size() - 6);  // ".class"
+    std::replace(resource.begin(), resource.end(), '/', '.');
+    return resource;
+}
+
+class Checker {
+public:
+    explicit Checker(const AppCheckRequest& r) : request(r), release(runtimeRelease(r.runtime)) {}
+
+    std::vector<std::string> run() {
+        for (const std::string& option : request.javaOptions) {
+            const std::string problem = javaOptionProblem(option);
+            if (!problem.empty()) {
+                problems.push_back(problem);
+            }
+        }
+        if (!request.mainModule.empty()) {
+            checkModule();
+        } else {
+            checkClassPath();
+        }
+        return problems;
+    }
+
+private:
+    std::shared_ptr<const ZipArchive> open(const fs::path& path, const std::string& shown) {
+        const auto it = jars.find(path);
+        if (it != jars.end()) {
+            return it->second;
+        }
+        std::shared_ptr<const ZipArchive> jar;
+        try {
+            jar = std::make_shared<const ZipArchive>(path, shown);
+        } catch (const PackError& e) {
+            problems.push_back(std::string(e.what()) + ": the runtime cannot read it; build it with "
+                               "the jar tool");
+        }
+        return jars[path] = jar;
+    }
+
+    // A jar on the class path: its classes, then those of its Class-Path.
+    void addJar(const fs::path& path, const std::string& shown) {
+        if (!visited.insert(path).second) {
+            return;
+        }
+        const std::shared_ptr<const ZipArchive> jar = open(path, shown);
+        if (!jar) {
+            return;
+        }
+        std::string classPath;
+        bool multiRelease = false;
+        if (const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF")) {
+            const Manifest manifest(jar->read(*m));
+            classPath = manifest.get("Class-Path");
+            multiRelease = manifest.get("Multi-Release") == "true";
+        }
+        addClasses(jar, multiRelease);
+        size_t start = 0;
+        while ((start = classPath.find_first_not_of(' ', start)) != std::string::npos) {
+            const size_t end = std::min(classPath.find(' ', start), classPath.size());
+            const fs::path next = path.parent_path() / fs::u8path(classPath.substr(start, end - start));
+            std::error_code ec;
+            if (fs::is_regular_file(next, ec)) {
+                addJar(next, quoted(next.filename().u8string()) + " (in the Class-Path of " + shown + ")");
+            }
+            start = end;
+        }
+    }
+
+    // The classes the runtime would see; a multi-release jar's versions
+    // count up to the runtime's own.
+    void addClasses(const std::shared_ptr<const ZipArchive>& jar, bool multiRelease) {
+        std::map<std::string, std::pair<unsigned, const ZipArchive::Entry*>> chosen;
+        for (const ZipArchive::Entry& e : jar->entries()) {
+            if (e.name.size() <= 6 || e.name.compare(e.name.size() - 6, 6, ".class") != 0) {
+                continue;
+            }
+            std::string name = e.name;
+            unsigned version = 0;
+            if (name.rfind("META-INF/versions/", 0) == 0) {
+                const size_t slash = name.find('/', 18);
+                version = static_cast<unsigned>(std::atoi(name.substr(18, slash - 18).c_str()));
+                if (!multiRelease || slash == std::string::npos || version == 0 || release == 0
+                    || version > release) {
+                    continue;
+                }
+                name = name.substr(slash + 1);
+            } else if (name.rfind("META-INF/", 0) == 0) {
+                continue;
+            }
+            auto& slot = chosen[name];
+            if (!slot.second || version >= slot.first) {
+                slot = {version, &e};
+            }
+        }
+        for (const auto& c : chosen) {
+            classes.emplace(c.first, ClassSource{jar, c.second.second, fs::path()});
+        }
+    }
+
+    void addFolder(const fs::path& dir) {
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().extension() == ".class" && it->is_regular_file(ec)) {
+                classes.emplace(it->path().lexically_relative(dir).generic_u8string(),
+                                ClassSource{nullptr, nullptr, it->path()});
+            }
+        }
+    }
+
+    bool exists(const AppPathEntry& e, const char* kind) {
+        std::error_code ec;
+        const fs::path p = e.path.filename() == "*" ? e.path.parent_path() : e.path;
+        if (fs::exists(p, ec)) {
+            return true;
+        }
+        problems.push_back(std::string("the ") + kind + " entry " + quoted(e.given)
+                           + " does not exist: give a path inside the application directory");
+        return false;
+    }
+
+    void checkClassPath() {
+        std::string mainClass = request.mainClass;
+        std::string where = "the class path";
+        if (!request.mainJar.given.empty()) {
+            const fs::path& jarPath = request.mainJar.path;
+            const std::string shown = "the main JAR " + quoted(request.mainJar.given);
+            std::error_code ec;
+            if (jarPath.empty() || !fs::is_regular_file(jarPath, ec)) {
+                return;  // a missing main JAR is its caller's to report
+            }
+            const std::shared_ptr<const ZipArchive> jar = open(jarPath, shown);
+            if (!jar) {
+                return;
+            }
+            const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF");
+            mainClass = m ? Manifest(jar->read(*m)).get("Main-Class") : std::string();
+            if (mainClass.empty()) {
+                problems.push_back(shown + " names no main class (its manifest has no Main-Class): "
+                                   "build it with \"jar --main-class CLASS\", or give the main class "
+                                   "and the class path instead");
+                return;
+            }
+            addJar(jarPath, shown);
+            where = shown + " and its Class-Path";
+        }
+        for (const AppPathEntry& e : request.classPath) {
+            if (e.path.empty() || !exists(e, "class path")) {
+                continue;
+            }
+            std::error_code ec;
+            if (e.path.filename() == "*") {
+                std::vector<fs::path> found;
+                for (fs::directory_iterator it(e.path.parent_path(), ec), end; !ec && it != end;
+                     it.increment(ec)) {
+                    if (hasJarExtension(it->path()) && it->is_regular_file(ec)) {
+                        found.push_back(it->path());
+                    }
+                }
+                std::sort(found.begin(), found.end());
+                for (const fs::path& jar : found) {
+                    addJar(jar, quoted(jar.filename().u8string()) + " (of " + quoted(e.given) + ")");
+                }
+            } else if (fs::is_directory(e.path, ec)) {
+                addFolder(e.path);
+            } else {
+                addJar(e.path, "the class path entry " + quoted(e.given));
+            }
+        }
+        if (!mainClass.empty() && !unchecked()) {
+            checkMainClass(mainClass, where);
+        }
+        checkVersions(mainClass);
+    }
+
+    // A class path entry this machine cannot see may hold the main class.
+    bool unchecked() const {
+        return std::any_of(request.classPath.begin(), request.classPath.end(),
+                           [](const AppPathEntry& e) { return e.path.empty(); });
+    }
+
+    void checkMainClass(const std::string& mainClass, const std::string& where) {
+        std::string resource = mainClass;
+        std::replace(resource.begin(), resource.end(), '.', '/');
+        resource += ".class";
+        if (classes.count(resource)) {
+            return;
+        }
+        const std::string simple = mainClass.substr(mainClass.rfind('.') + 1);
+        std::vector<std::string> likely;
+        for (const auto& c : classes) {
+            const std::string name = dotted(c.first);
+            const std::string other = name.substr(name.rfind('.') + 1);
+            if ((other == simple || oneSlipApart(name, mainClass)) && likely.size() < 3) {
+                likely.push_back(name);
+            }
+        }
+        std::string hint;
+        for (size_t i = 0; i < likely.size(); ++i) {
+            hint += (i ? " or " : " (did you mean ") + likely[i];
+        }
+        problems.push_back("the main class " + mainClass + " is not in " + where
+                           + (hint.empty() ? "" : hint + "?)")
+                           + ": the runtime would stop with \"Could not find or load main class\"");
+    }
+
+    // Classes compiled for a newer Java fail when they load: the main class
+    // at once, the others later.
+    void checkVersions(const std::string& mainClass) {
+        if (release == 0) {
+            return;
+        }
+        std::string mainResource = mainClass;
+        std::replace(mainResource.begin(), mainResource.end(), '.', '/');
+        mainResource += ".class";
+        std::vector<std::string> newer;
+        size_t count = 0;
+        const std::string fix = ": compile with \"javac --release " + std::to_string(release) + "\"";
+        for (const auto& c : classes) {
+            unsigned major = 0;
+            try {
+                major = classMajorVersion(headerOf(c.second));
+            } catch (const PackError&) {
+                continue;
+            }
+            if (major == 0 || javaReleaseOf(major) <= release) {
+                continue;
+            }
+            const std::string what = dotted(c.first) + " (Java " + std::to_string(javaReleaseOf(major))
+                                     + ", class file version " + std::to_string(major) + ")";
+            if (c.first == mainResource) {
+                problems.push_back("the main class " + what + " is compiled for a newer Java than the "
+                                   "runtime's Java " + std::to_string(release) + fix);
+            } else if (++count <= 3) {
+                newer.push_back(what);
+            }
+        }
+        if (count > 0) {
+            std::string list;
+            for (size_t i = 0; i < newer.size(); ++i) {
+                list += (i ? ", " : "") + newer[i];
+            }
+            problems.push_back(std::to_string(count) + (count == 1 ? " class is" : " classes are")
+                               + " compiled for a newer Java than the runtime's Java "
+                               + std::to_string(release) + ", such as " + list + fix);
+        }
+    }
+
+    // A module: its descriptor's name, else the manifest's
+    // Automatic-Module-Name, else the name the runtime derives from the file.
+    static std::string automaticName(const fs::path& jar) {
+        std::string stem = jar.stem().u8string();
+        for (size_t i = 0; i + 1 < stem.size(); ++i) {
+            if (stem[i] == '-' && stem[i + 1] >= '0' && stem[i + 1] <= '9') {
+                stem.resize(i);
+                break;
+            }
+        }
+        std::string name;
+        for (const char c : stem) {
+            const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+            if (alnum) {
+                name += c;
+            } else if (!name.empty() && name.back() != '.') {
+                name += '.';
+            }
+        }
+        while (!name.empty() && name.back() == '.') {
+            name.pop_back();
+        }
+        return name;
+    }
+
+    void addModuleJar(const fs::path& path, const std::string& shown) {
+        const std::shared_ptr<const ZipArchive> jar = open(path, shown);
+        if (!jar) {
+            return;
+        }
+        std::string name;
+        if (const ZipArchive::Entry* info = jar->find("module-info.class")) {
+            name = moduleNameOf(jar->read(*info));
+        }
+        if (name.empty()) {
+            if (const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF")) {
+                name = Manifest(jar->read(*m)).get("Automatic-Module-Name");
+            }
+        }
+        modules.emplace(name.empty() ? automaticName(path) : name, path);
+    }
+
+    void addModuleFolder(const fs::path& dir) {
+        std::ifstream info(dir / "module-info.class", std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+        const std::string name = moduleNameOf(bytes);
+        if (!name.empty()) {
+            modules.emplace(name, dir);
+        }
+    }
+
+    void checkModule() {
+        for (const AppPathEntry& e : request.modulePath) {
+            if (e.path.empty() || !exists(e, "module path")) {
+                continue;
+            }
+            std::error_code ec;
+            if (!fs::is_directory(e.path, ec)) {
+                addModuleJar(e.path, "the module path entry " + quoted(e.given));
+            } else if (fs::exists(e.path / "module-info.class", ec)) {
+                addModuleFolder(e.path);
+            } else {
+                for (fs::directory_iterator it(e.path, ec), end; !ec && it != end; it.increment(ec)) {
+                    if (it->is_directory(ec)) {
+                        addModuleFolder(it->path());
+                    } else if (hasJarExtension(it->path())) {
+                        addModuleJar(it->path(), quoted(it->path().filename().u8string()));
+                    }
+                }
+            }
+        }
+        const bool unseen = std::any_of(request.modulePath.begin(), request.modulePath.end(),
+                                        [](const AppPathEntry& e) { return e.path.empty(); });
+        const size_t slash = request.mainModule.find('/');
+        const std::string module = request.mainModule.substr(0, slash);
+        const auto found = modules.find(module);
+        if (found == modules.end()) {
+            if (!unseen) {
+                problems.push_back("no module path entry provides the main module " + module
+                                   + ": the runtime would stop with \"Module " + module + " not found\"");
+            }
+            return;
+        }
+        if (slash == std::string::npos) {
+            return;
+        }
+        const std::string mainClass = request.mainModule.substr(slash + 1);
+        std::error_code ec;
+        if (fs::is_directory(found->second, ec)) {
+            addFolder(found->second);
+        } else {
+            addJar(found->second, quoted(found->second.filename().u8string()));
+        }
+        checkMainClass(mainClass, "the module " + module);
+        checkVersions(mainClass);
+    }
+
+    const AppCheckRequest& request;
+    const unsigned release;
+    std::vector<std::string> problems;
+    std::map<fs::path, std::shared_ptr<const ZipArchive>> jars;
+    std::set<fs::path> visited;
+    std::map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
+    std::map<std::string, fs::path> modules;
+};
+
+bool isSize(const std::string& text) {
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        ++digits;
+    }
+    return digits > 0 && (digits == text.size()
+                          || (digits + 1 == text.size()
+                              && std::string("kKmMgGtT").find(text[digits]) != std::string::npos));
+}
+
+} // namespace
+
+std::string javaOptionProblem(const std::string& option) {
+    if (!option.empty() && option[0] == '@') {
+        return std::string();  // an argument file, refused as such by the configuration
+    }
+    if (option.empty() || option[0] != '-') {
+        return "the Java option " + quoted(option) + " does not begin with '-': the runtime would "
+               "take it for the main class; write it as it is written after \"java\"";
+    }
+    // A system property's value may hold anything, blanks included.
+    if (option.rfind("-D", 0) != 0 && option.find(" -") != std::string::npos) {
+        return "the Java option " + quoted(option) + " holds two options: give each as an option "
+               "of its own";
+    }
+    for (const char* size : {"-Xmx", "-Xms", "-Xss"}) {
+        if (option.rfind(size, 0) == 0 && !isSize(option.substr(4))) {
+            return "the Java option " + quoted(option) + " is not a size the runtime reads: "
+                   + size + " takes a number with an optional k, m, g or t, such as " + size + "512m";
+        }
+    }
+    return std::string();
+}
+
+unsigned runtimeRelease(const fs::path& runtime) {
+    std::ifstream in(runtime / "release");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("JAVA_VERSION=", 0) == 0) {
+            std::string v = line.substr(13);
+            v.erase(std::remove(v.begin(), v.end(), '"'), v.end());
+            if (v.rfind("1.", 0) == 0) {
+                v = v.substr(2);  // 1.8.0_402 is Java 8
+            }
+            return static_cast<unsigned>(std::atoi(v.c_str()));
+        }
+    }
+    return 0;
+}
+
+std::vector<std::string> checkApplication(const AppCheckRequest& request) {
+    return Checker(request).run();
+}

@@ -1,0 +1,114 @@
+#include "ClassFile.h"
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+// Reads big-endian numbers and throws std::out_of_range past the end.
+class Reader {
+public:
+    explicit Reader(const std::string& b) : bytes(b) {}
+    unsigned u1() { return static_cast<unsigned char>(bytes.at(at++)); }
+    unsigned u2() { const unsigned hi = u1(); return (hi << 8) | u1(); }
+    unsigned long u4() { const unsigned long hi = u2(); return (hi << 16) | u2(); }
+    void skip(size_t n) {
+        if (n > bytes.size() - at) {
+            throw std::out_of_range("class file");
+        }
+        at += n;
+    }
+    std::string take(size_t n) {
+        const size_t from = at;
+        skip(n);
+        return bytes.substr(from, n);
+    }
+
+private:
+    const std::string& bytes;
+    size_t at = 0;
+};
+
+// Constant pool tags (JVMS 4.4).
+enum Tag {
+    CONSTANT_Utf8 = 1, CONSTANT_Integer = 3, CONSTANT_Float = 4, CONSTANT_Long = 5,
+    CONSTANT_Double = 6, CONSTANT_Class = 7, CONSTANT_String = 8, CONSTANT_Fieldref = 9,
+    CONSTANT_Methodref = 10, CONSTANT_InterfaceMethodref = 11, CONSTANT_NameAndType = 12,
+    CONSTANT_MethodHandle = 15, CONSTANT_MethodType = 16, CONSTANT_Dynamic = 17,
+    CONSTANT_InvokeDynamic = 18, CONSTANT_Module = 19, CONSTANT_Package = 20,
+};
+
+struct Constant {
+    unsigned tag = 0;
+    unsigned index = 0;  // name_index of a Module or Class
+    std::string utf8;
+};
+
+std::vector<Constant> readConstantPool(Reader& r) {
+    const unsigned constant_pool_count = r.u2();
+    std::vector<Constant> pool(constant_pool_count);
+    for (unsigned i = 1; i < constant_pool_count; ++i) {
+        Constant& c = pool[i];
+        c.tag = r.u1();
+        switch (c.tag) {
+        case CONSTANT_Utf8: c.utf8 = r.take(r.u2()); break;
+        case CONSTANT_Class: case CONSTANT_Module: case CONSTANT_Package:
+        case CONSTANT_String: case CONSTANT_MethodType: c.index = r.u2(); break;
+        case CONSTANT_MethodHandle: r.skip(3); break;
+        case CONSTANT_Integer: case CONSTANT_Float: case CONSTANT_Fieldref: case CONSTANT_Methodref:
+        case CONSTANT_InterfaceMethodref: case CONSTANT_NameAndType: case CONSTANT_Dynamic:
+        case CONSTANT_InvokeDynamic: r.skip(4); break;
+        case CONSTANT_Long: case CONSTANT_Double: r.skip(8); ++i; break;  // takes two slots
+        default: throw std::out_of_range("constant pool tag");
+        }
+    }
+    return pool;
+}
+
+void skipMembers(Reader& r) {
+    for (unsigned n = r.u2(); n > 0; --n) {
+        r.skip(6);  // access_flags, name_index, descriptor_index
+        for (unsigned a = r.u2(); a > 0; --a) {
+            r.skip(2);
+            r.skip(r.u4());
+        }
+    }
+}
+
+} // namespace
+
+unsigned classMajorVersion(const std::string& bytes) {
+    if (bytes.size() < classHeaderSize || bytes.compare(0, 4, "\xCA\xFE\xBA\xBE") != 0) {
+        return 0;
+    }
+    return (static_cast<unsigned char>(bytes[6]) << 8) | static_cast<unsigned char>(bytes[7]);
+}
+
+unsigned javaReleaseOf(unsigned majorVersion) {
+    return majorVersion > 44 ? majorVersion - 44 : 1;
+}
+
+std::string moduleNameOf(const std::string& moduleInfo) try {
+    Reader r(moduleInfo);
+    if (r.u4() != 0xCAFEBABEUL) {
+        return std::string();
+    }
+    r.skip(4);  // minor_version, major_version
+    const std::vector<Constant> pool = readConstantPool(r);
+    r.skip(6);  // access_flags, this_class, super_class
+    r.skip(2 * static_cast<size_t>(r.u2()));  // interfaces
+    skipMembers(r);  // fields
+    skipMembers(r);  // methods
+    for (unsigned n = r.u2(); n > 0; --n) {
+        const unsigned attribute_name_index = r.u2();
+        const unsigned long attribute_length = r.u4();
+        if (pool.at(attribute_name_index).utf8 == "Module") {
+            const Constant& module = pool.at(r.u2());  // module_name_index
+            return module.tag == CONSTANT_Module ? pool.at(module.index).utf8 : std::string();
+        }
+        r.skip(attribute_length);
+    }
+    return std::string();
+} catch (const std::out_of_range&) {
+    return std::string();
+}

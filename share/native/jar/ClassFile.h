@@ -1,0 +1,22 @@
+// What a check needs of a class file: its version, and a module
+// descriptor's module name. Field names follow the class-file format.
+#ifndef CLASSFILE_H
+#define CLASSFILE_H
+
+#include <string>
+
+// The bytes a class header takes: magic, minor_version, major_version.
+const size_t classHeaderSize = 8;
+
+// The major_version of a class file, or 0 when `bytes` does not start with
+// a class header.
+unsigned classMajorVersion(const std::string& bytes);
+
+// The Java release a class file version belongs to (61 is Java 17).
+unsigned javaReleaseOf(unsigned majorVersion);
+
+// The name of the module a module-info.class declares; "" when it is not
+// a valid module descriptor.
+std::string moduleNameOf(const std::string& moduleInfo);
+
+#endif // CLASSFILE_H

@@ -1,0 +1,183 @@
+#include "ZipArchive.h"
+
+#include <algorithm>
+#include <cstring>
+#include <zlib.h>
+
+#include "PackError.h"
+
+namespace {
+
+// Record signatures and sizes of the zip format (APPNOTE.TXT).
+const uint32_t endOfCentralDirectorySignature = 0x06054b50;
+const uint32_t zip64EndLocatorSignature = 0x07064b50;
+const uint32_t zip64EndSignature = 0x06064b50;
+const uint32_t centralFileHeaderSignature = 0x02014b50;
+const uint32_t localFileHeaderSignature = 0x04034b50;
+const size_t endOfCentralDirectorySize = 22;
+const size_t zip64EndLocatorSize = 20;
+const size_t zip64EndSize = 56;
+const size_t centralFileHeaderSize = 46;
+const size_t localFileHeaderSize = 30;
+const size_t maxCommentSize = 0xFFFF;
+
+uint64_t little(const std::string& b, size_t at, size_t width) {
+    uint64_t v = 0;
+    for (size_t i = width; i-- > 0;) {
+        v = (v << 8) | static_cast<unsigned char>(b.at(at + i));
+    }
+    return v;
+}
+
+} // namespace
+
+ZipArchive::ZipArchive(const std::filesystem::path& path, const std::string& what)
+    : what(what), file(path, std::ios::binary) {
+    std::error_code ec;
+    fileSize = std::filesystem::file_size(path, ec);
+    if (!file || ec) {
+        throw PackError("cannot read " + what);
+    }
+    readDirectory();
+}
+
+std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
+    if (offset > fileSize || size > fileSize - offset) {
+        throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    file.clear();
+    file.seekg(static_cast<std::streamoff>(offset));
+    if (!file.read(&bytes[0], static_cast<std::streamsize>(size))) {
+        throw PackError("cannot read " + what);
+    }
+    return bytes;
+}
+
+void ZipArchive::readDirectory() {
+    const uint64_t tailSize = std::min<uint64_t>(fileSize, endOfCentralDirectorySize + maxCommentSize);
+    const std::string tail = readAt(fileSize - tailSize, tailSize);
+    size_t end = std::string::npos;
+    for (size_t i = tail.size() >= endOfCentralDirectorySize ? tail.size() - endOfCentralDirectorySize + 1 : 0;
+         i-- > 0;) {
+        if (little(tail, i, 4) == endOfCentralDirectorySignature) {
+            end = i;
+            break;
+        }
+    }
+    if (end == std::string::npos) {
+        throw PackError(what + " is not a zip archive (a jar is one)");
+    }
+    uint64_t count = little(tail, end + 10, 2);
+    uint64_t directorySize = little(tail, end + 12, 4);
+    uint64_t directoryOffset = little(tail, end + 16, 4);
+    const uint64_t endOffset = fileSize - tailSize + end;
+    if ((count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF)
+        && endOffset >= zip64EndLocatorSize) {
+        const std::string locator = readAt(endOffset - zip64EndLocatorSize, zip64EndLocatorSize);
+        if (little(locator, 0, 4) == zip64EndLocatorSignature) {
+            const std::string record = readAt(little(locator, 8, 8), zip64EndSize);
+            if (little(record, 0, 4) != zip64EndSignature) {
+                throw PackError(what + " is not a valid zip archive: its zip64 end record is missing");
+            }
+            count = little(record, 32, 8);
+            directorySize = little(record, 40, 8);
+            directoryOffset = little(record, 48, 8);
+        }
+    }
+    const std::string directory = readAt(directoryOffset, directorySize);
+    if (count > directory.size() / centralFileHeaderSize) {
+        throw PackError(what + " is not a valid zip archive: its directory is cut short");
+    }
+    size_t at = 0;
+    list.reserve(static_cast<size_t>(count));
+    for (uint64_t i = 0; i < count; ++i) {
+        if (at + centralFileHeaderSize > directory.size()
+            || little(directory, at, 4) != centralFileHeaderSignature) {
+            throw PackError(what + " is not a valid zip archive: its directory is corrupt");
+        }
+        Entry e;
+        e.method = static_cast<uint16_t>(little(directory, at + 10, 2));
+        e.compressedSize = little(directory, at + 20, 4);
+        e.size = little(directory, at + 24, 4);
+        const size_t nameLength = static_cast<size_t>(little(directory, at + 28, 2));
+        const size_t extraLength = static_cast<size_t>(little(directory, at + 30, 2));
+        const size_t commentLength = static_cast<size_t>(little(directory, at + 32, 2));
+        e.localHeaderOffset = little(directory, at + 42, 4);
+        const size_t variable = nameLength + extraLength + commentLength;
+        if (at + centralFileHeaderSize + variable > directory.size()) {
+            throw PackError(what + " is not a valid zip archive: its directory is corrupt");
+        }
+        e.name = directory.substr(at + centralFileHeaderSize, nameLength);
+        // Sizes that do not fit 32 bits are in the zip64 extra field, in order.
+        size_t extra = at + centralFileHeaderSize + nameLength;
+        const size_t extraEnd = extra + extraLength;
+        while (extra + 4 <= extraEnd) {
+            const uint64_t id = little(directory, extra, 2), length = little(directory, extra + 2, 2);
+            size_t field = extra + 4;
+            if (id == 0x0001) {
+                for (uint64_t* v : {&e.size, &e.compressedSize, &e.localHeaderOffset}) {
+                    if (*v == 0xFFFFFFFF && field + 8 <= extraEnd) {
+                        *v = little(directory, field, 8);
+                        field += 8;
+                    }
+                }
+            }
+            extra += 4 + static_cast<size_t>(length);
+        }
+        list.push_back(std::move(e));
+        at += centralFileHeaderSize + variable;
+    }
+}
+
+const ZipArchive::Entry* ZipArchive::find(const std::string& name) const {
+    for (const Entry& e : list) {
+        if (e.name == name) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+std::string ZipArchive::read(const Entry& entry, size_t limit) const {
+    const std::string local = readAt(entry.localHeaderOffset, localFileHeaderSize);
+    if (little(local, 0, 4) != localFileHeaderSignature) {
+        throw PackError(what + " is not a valid zip archive: the entry " + entry.name + " is missing");
+    }
+    const uint64_t dataOffset = entry.localHeaderOffset + localFileHeaderSize
+                                + little(local, 26, 2) + little(local, 28, 2);
+    const uint64_t wanted = std::min<uint64_t>(limit, entry.size);
+    if (entry.method == 0) {
+        return readAt(dataOffset, std::min(wanted, entry.compressedSize));
+    }
+    if (entry.method != 8) {
+        throw PackError(what + ": the entry " + entry.name + " is compressed in a way the runtime "
+                        "cannot read");
+    }
+    // Deflated: inflate piece by piece until enough has come out.
+    z_stream z;
+    std::memset(&z, 0, sizeof(z));
+    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
+        throw PackError("cannot inflate " + entry.name + " of " + what);
+    }
+    std::string out(static_cast<size_t>(wanted), '\0');
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    uint64_t consumed = 0;
+    int status = Z_OK;
+    while (z.avail_out > 0 && status == Z_OK && consumed < entry.compressedSize) {
+        const uint64_t piece = std::min<uint64_t>(entry.compressedSize - consumed, 16384);
+        std::string in = readAt(dataOffset + consumed, piece);
+        consumed += piece;
+        z.next_in = reinterpret_cast<Bytef*>(&in[0]);
+        z.avail_in = static_cast<uInt>(in.size());
+        status = inflate(&z, Z_NO_FLUSH);
+    }
+    const size_t produced = out.size() - z.avail_out;
+    inflateEnd(&z);
+    if (status != Z_OK && status != Z_STREAM_END) {
+        throw PackError(what + ": the entry " + entry.name + " is corrupt");
+    }
+    out.resize(produced);
+    return out;
+}

@@ -1,0 +1,91 @@
+// Jars and class files written by the tests themselves, so the readers under
+// test are checked against writers of their own: zip archives with stored
+// entries, class headers, module descriptors. Shared by the Windows and the
+// native tests; broken ones are made from these by hand.
+#ifndef JARFIXTURES_H
+#define JARFIXTURES_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace stored_zip {
+
+inline uint32_t crc32(const std::string& bytes) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char c : bytes) {
+        crc ^= c;
+        for (int k = 0; k < 8; ++k) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+inline void put(std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+} // namespace stored_zip
+
+inline std::string storedZip(const std::map<std::string, std::string>& files) {
+    using stored_zip::crc32;
+    using stored_zip::put;
+    std::string out, directory;
+    for (const auto& file : files) {
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+        const uint32_t crc = crc32(file.second);
+        const uint32_t size = static_cast<uint32_t>(file.second.size());
+        const uint32_t nameSize = static_cast<uint32_t>(file.first.size());
+        put(out, 0x04034b50, 4);  // local header: version, flags, method 0, time, date
+        put(out, 10, 2); put(out, 0, 2); put(out, 0, 2); put(out, 0, 4);
+        put(out, crc, 4); put(out, size, 4); put(out, size, 4);
+        put(out, nameSize, 2); put(out, 0, 2);
+        out += file.first + file.second;
+        put(directory, 0x02014b50, 4);
+        put(directory, 10, 2); put(directory, 10, 2); put(directory, 0, 2); put(directory, 0, 2);
+        put(directory, 0, 4); put(directory, crc, 4); put(directory, size, 4); put(directory, size, 4);
+        put(directory, nameSize, 2); put(directory, 0, 2); put(directory, 0, 2);
+        put(directory, 0, 2); put(directory, 0, 2); put(directory, 0, 4); put(directory, offset, 4);
+        directory += file.first;
+    }
+    const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
+    out += directory;
+    put(out, 0x06054b50, 4);
+    put(out, 0, 2); put(out, 0, 2);
+    put(out, static_cast<uint32_t>(files.size()), 2); put(out, static_cast<uint32_t>(files.size()), 2);
+    put(out, static_cast<uint32_t>(directory.size()), 4); put(out, directoryOffset, 4);
+    put(out, 0, 2);
+    return out;
+}
+
+// The first bytes of a class file of this major_version (61 is Java 17):
+// all a check reads of it.
+inline std::string classFile(unsigned major) {
+    return std::string("\xCA\xFE\xBA\xBE\0\0\0", 7) + static_cast<char>(major);
+}
+
+// A module-info.class declaring the module `name`, nothing else.
+inline std::string moduleInfo(const std::string& name) {
+    std::string b = classFile(53);
+    const auto u2 = [&b](size_t v) { b += static_cast<char>(v >> 8); b += static_cast<char>(v & 0xFF); };
+    const auto utf8 = [&](const std::string& text) { b += '\1'; u2(text.size()); b += text; };
+    u2(6);                                   // constant_pool_count
+    utf8("module-info");                     // #1
+    b += '\7'; u2(1);                        // #2 Class module-info
+    utf8("Module");                          // #3
+    utf8(name);                              // #4
+    b += '\x13'; u2(4);                      // #5 Module name
+    u2(0x8000); u2(2); u2(0); u2(0); u2(0); u2(0);  // ACC_MODULE, this, super, counts
+    u2(1); u2(3);                            // one attribute: Module
+    b += std::string("\0\0\0\x10", 4);       // attribute_length 16
+    u2(5); u2(0); u2(0);                     // module_name_index, flags, version
+    for (int i = 0; i < 5; ++i) {
+        u2(0);                               // requires, exports, opens, uses, provides
+    }
+    return b;
+}
+
+#endif // JARFIXTURES_H
