@@ -32,7 +32,7 @@ protected:
 };
 
 TEST_F(InspectTest, CleanImage) {
-    writeFile(image.appDir() + L"\\hello.jar", "jar");
+    writeFile(image.appDir() + L"\\hello.jar", storedZip({{"hello/Main.class", classFile(61)}}));
     image.cfg(goodCfg + "[ArgOptions]\narguments=configured\n").withRuntime();
     const ProcessResult r = inspect(L"given");
     EXPECT_EQ(r.exitCode, 0u) << r.stdOut;
@@ -81,7 +81,9 @@ TEST_F(InspectTest, DroppedLinesAndMissingFiles) {
 // runtime's folder holding the image.
 TEST_F(InspectTest, ArgumentFilesAndAForeignRuntimeHome) {
     writeFile(dir / L"bin\\java.dll", "");
-    image.cfg("[Application]\napp.mainclass=M\n[JavaOptions]\njava-options=@$APPDIR\\jvm.opts\n"
+    writeFile(image.appDir() + L"\\m.jar", storedZip({{"M.class", classFile(61)}}));
+    image.cfg("[Application]\napp.mainclass=M\napp.classpath=$APPDIR\\m.jar\n"
+              "[JavaOptions]\njava-options=@$APPDIR\\jvm.opts\n"
               "[ArgOptions]\narguments=@app.args\n").withRuntime();
     const ProcessResult r = inspect();
     EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
@@ -112,6 +114,26 @@ TEST_F(InspectTest, WhatTheLauncherWouldMisread) {
         const ProcessResult r = inspect();
         EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
         EXPECT_NE(r.stdOut.find("  " + row.problem), std::string::npos) << r.stdOut;
+    }
+}
+
+// The checks packing makes, on an image: regression for a valid "lib\\*"
+// reported as a missing class path entry (exit code 2 in a CI gate).
+TEST_F(InspectTest, TheApplicationAsTheRuntimeReadsIt) {
+    makeDirs(image.appDir() + L"\\lib");
+    writeFile(image.appDir() + L"\\lib\\hello.jar", storedZip({{"hello/Main.class", classFile(61)}}));
+    image.cfg("[Application]\napp.mainclass=hello.Main\napp.classpath=$APPDIR\\lib\\*\n").withRuntime();
+    ProcessResult r = inspect();
+    EXPECT_EQ(r.exitCode, 0u) << r.stdOut;
+    EXPECT_NE(r.stdOut.find("Problems: none\n"), std::string::npos) << r.stdOut;
+
+    image.cfg("[Application]\napp.mainclass=hello.Mian\napp.classpath=$APPDIR\\lib\\*\n"
+              "[JavaOptions]\njava-options=Xmx512m\n");
+    r = inspect(tstring(), true);
+    EXPECT_EQ(r.exitCode, 2u) << r.stdOut;
+    for (const char* problem : {"the Java option \\\"Xmx512m\\\" does not begin with '-'",
+                                "the main class hello.Mian is not in the class path (did you mean hello.Main?)"}) {
+        EXPECT_NE(r.stdOut.find(problem), std::string::npos) << problem << "\n" << r.stdOut;
     }
 }
 

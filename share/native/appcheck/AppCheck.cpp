@@ -466,5 +466,10 @@ unsigned runtimeRelease(const fs::path& runtime) {
 }
 
 std::vector<std::string> checkApplication(const AppCheckRequest& request) {
-    return Checker(request).run();
+    try {
+        return Checker(request).run();
+    } catch (const PackError& e) {
+        // A jar that opened but whose entries cannot be read.
+        return {std::string(e.what()) + ": the runtime cannot read it; build it with the jar tool"};
+    }
 }

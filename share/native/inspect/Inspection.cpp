@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "AppCheck.h"
 #include "AppLauncher.h"
 #include "CfgFile.h"
 #include "ErrorHandling.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-std::string quoted(const tstring& s) {
+std::string inQuotes(const tstring& s) {
     return "\"" + tstrings::encodeUtf8(s) + "\"";
 }
 
@@ -52,14 +53,14 @@ public:
             add(report.dropped, line, "not valid UTF-8");
             break;
         case OutsideSection:
-            add(report.dropped, line, "property " + quoted(name) + " outside any known section");
+            add(report.dropped, line, "property " + inQuotes(name) + " outside any known section");
             break;
         case UnknownSection:
             add(report.dropped, line, "unknown section [" + tstrings::encodeUtf8(name) + "]"
                 + hint(nearestKnown(name, true)) + "; its properties are dropped");
             break;
         case UnknownKey:
-            add(report.dropped, line, "unknown key " + quoted(name) + hint(nearestKnown(name, false)));
+            add(report.dropped, line, "unknown key " + inQuotes(name) + hint(nearestKnown(name, false)));
             break;
         }
     }
@@ -71,7 +72,7 @@ public:
 
 private:
     static std::string hint(const tstring& known) {
-        return known.empty() ? std::string() : " (did you mean " + quoted(known) + "?)";
+        return known.empty() ? std::string() : " (did you mean " + inQuotes(known) + "?)";
     }
     static void add(std::vector<Inspection::Finding>& list, int line, const std::string& what) {
         list.push_back({line, what});
@@ -82,23 +83,38 @@ private:
 
 void checkExists(Inspection& report, const std::string& kind, const tstring& path) {
     if (!FileUtils::isFileExists(path)) {
-        report.problems.push_back(kind + " not found: " + quoted(path));
+        report.problems.push_back(kind + " not found: " + inQuotes(path));
     }
 }
 
-// Entries of the argument list that name files: they must exist at launch.
-void checkArguments(Inspection& report, const tstring_array& args) {
-    for (size_t i = 1; i < args.size(); ++i) {
+// The application as the runtime would read it, by the same checks as
+// packing; `args` are the runtime's, as the launcher would pass them.
+void checkApplicationOf(Inspection& report, const tstring_array& args, size_t options) {
+    const auto entry = [](const tstring& p) {
+        return AppPathEntry{tstrings::encodeUtf8(p), std::filesystem::path(p)};
+    };
+    AppCheckRequest c;
+    for (size_t i = 1; i < options && i < args.size(); ++i) {
         const tstring& a = args[i];
-        const bool hasNext = i + 1 < args.size();
-        if ((a == L"-classpath" || a == L"--module-path") && hasNext) {
-            for (const tstring& entry : tstrings::splitOn(args[i + 1], L";")) {
-                checkExists(report, a == L"-classpath" ? "class path entry" : "module path entry",
-                            entry);
+        if ((a == L"-classpath" || a == L"--module-path") && i + 1 < options) {
+            for (const tstring& e : tstrings::splitOn(args[++i], L";")) {
+                (a == L"-classpath" ? c.classPath : c.modulePath).push_back(entry(e));
             }
-        } else if (a == L"-jar" && hasNext) {
-            checkExists(report, "main JAR", args[i + 1]);
+        } else if (!tstrings::hasPrefix(a, L"-splash:") && !tstrings::hasPrefix(a, L"-Dloftwick.app-path=")) {
+            c.javaOptions.push_back(tstrings::encodeUtf8(a));
         }
+    }
+    if (options + 1 < args.size() && args[options] == L"-m") {
+        c.mainModule = tstrings::encodeUtf8(args[options + 1]);
+    } else if (options + 1 < args.size() && args[options] == L"-jar") {
+        c.mainJar = entry(args[options + 1]);
+        checkExists(report, "main JAR", args[options + 1]);
+    } else if (options < args.size()) {
+        c.mainClass = tstrings::encodeUtf8(args[options]);
+    }
+    c.runtime = std::filesystem::path(report.runtimeDir);
+    for (const std::string& problem : checkApplication(c)) {
+        report.problems.push_back(problem);
     }
 }
 
@@ -108,7 +124,7 @@ void checkArguments(Inspection& report, const tstring_array& args) {
 void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launcherPath) {
     for (size_t i = 1; i < jvm.runtimeOptionCount(); ++i) {
         if (tstrings::hasPrefix(jvm.getArgs()[i], L"@")) {
-            report.problems.push_back("Java option " + quoted(jvm.getArgs()[i])
+            report.problems.push_back("Java option " + inQuotes(jvm.getArgs()[i])
                 + " names an argument file, which the runtime does not read when started by "
                   "the launcher");
         }
@@ -116,9 +132,9 @@ void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launche
     const tstring above = FileUtils::dirname(FileUtils::dirname(launcherPath));
     if (!above.empty() && FileUtils::isFileExists(FileUtils::joinPath(above, L"bin\\java.dll"))
         && tstrings::asciiLower(above) != tstrings::asciiLower(report.runtimeDir)) {
-        report.problems.push_back("the folder above the image, " + quoted(above)
+        report.problems.push_back("the folder above the image, " + inQuotes(above)
             + ", holds bin\\java.dll: the runtime would take it as its home instead of "
-            + quoted(report.runtimeDir));
+            + inQuotes(report.runtimeDir));
     }
 }
 
@@ -129,7 +145,7 @@ void checkFailureBox(Inspection& report, const CfgFile& cfg) {
     if (it != props.end()) {
         const tstring value = CfgFile::lastValueOf(*it);
         if (value != L"true" && value != L"false") {
-            report.problems.push_back("app.failurebox is " + quoted(value)
+            report.problems.push_back("app.failurebox is " + inQuotes(value)
                 + ": only \"false\" turns the failure box off, so it stays on");
         }
     }
@@ -173,7 +189,7 @@ tstring cutAtNul(Inspection& report, const tstring& argument) {
         return argument;
     }
     const tstring cut = argument.substr(0, nul);
-    report.problems.push_back("the value " + quoted(cut) + "... holds a NUL character: the "
+    report.problems.push_back("the value " + inQuotes(cut) + "... holds a NUL character: the "
                               "runtime receives only the text before it");
     return cut;
 }
@@ -224,7 +240,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
             report.arguments.push_back(cutAtNul(report, a == ownProperty
                                                 ? L"-Dloftwick.app-path=" + launcherPath : a));
         }
-        checkArguments(report, report.arguments);
+        checkApplicationOf(report, report.arguments, jvm->runtimeOptionCount());
         checkRuntimeView(report, *jvm, launcherPath);
         const CfgFile cfg = CfgFile::load(report.cfgFile);
         checkFailureBox(report, cfg);
