@@ -65,7 +65,7 @@ def check_real_runtime(c, build, pack, inputs, icon, work):
             json.dumps(options) + "\n" + json.dumps(want) + "\n" + json.dumps(args))
 
 
-def make_jar(jar, sources, work, main=None, release="17"):
+def make_jar(jar, sources, work, main=None, release="17", classpath=None):
     """A real jar: `sources` ({class name: Java source}) compiled with javac."""
     build = os.path.join(work, "javac", os.path.basename(jar))
     shutil.rmtree(build, ignore_errors=True)
@@ -77,8 +77,8 @@ def make_jar(jar, sources, work, main=None, release="17"):
         with open(path, "w") as f:
             f.write(text)
         files.append(path)
-    subprocess.run(["javac", "--release", release, "-d", os.path.join(build, "classes"), *files],
-                   check=True)
+    subprocess.run(["javac", "--release", release, *(["-cp", classpath] if classpath else []),
+                    "-d", os.path.join(build, "classes"), *files], check=True)
     os.makedirs(os.path.dirname(jar), exist_ok=True)
     subprocess.run(["jar", "--create", "--file", jar, *(["--main-class", main] if main else []),
                     "-C", os.path.join(build, "classes"), "."], check=True)
@@ -87,10 +87,11 @@ def make_jar(jar, sources, work, main=None, release="17"):
 def make_inputs(work, build):
     inputs = os.path.join(work, "input")
     os.makedirs(os.path.join(inputs, "lib"), exist_ok=True)
+    util = os.path.join(inputs, "lib", "util.jar")
+    make_jar(util, {"util.Greeting": "package util; public class Greeting { public static void "
+             "say() { System.out.println(\"hello\"); } }"}, work)
     make_jar(os.path.join(inputs, "hello.jar"), {"hello.Main": "package hello; public class Main {"
-             " public static void main(String[] a) { util.Greeting.say(); } }"}, work)
-    make_jar(os.path.join(inputs, "lib", "util.jar"), {"util.Greeting": "package util; public class "
-             "Greeting { public static void say() { System.out.println(\"hello\"); } }"}, work)
+             " public static void main(String[] a) { util.Greeting.say(); } }"}, work, classpath=util)
     icon = os.path.join(work, "app.ico")
     images = [(16, make_icon.bitmap(16, (200, 0, 0))), (32, make_icon.bitmap(32, (0, 200, 0))),
               (48, make_icon.bitmap(48, (0, 0, 200))), (256, make_icon.png(256, (200, 200, 0)))]
