@@ -11,11 +11,19 @@ work="$build/demo-input"
 prefix="$build/wineprefix"
 run="$here/wine-run.sh"
 
-# The application files and a stand-in runtime that prints its command line.
+# The application: two real jars built with javac, and a stand-in runtime
+# that prints its command line.
 rm -rf "$work"
-mkdir -p "$work/app" "$work/runtime/bin/server"
-printf 'not a real jar\n' > "$work/app/hello.jar"
-printf 'not a real jar\n' > "$work/app/util.jar"
+mkdir -p "$work/app" "$work/src/hello" "$work/src/util" "$work/classes" "$work/runtime/bin/server"
+printf '%s\n' 'package util;' \
+    'public class Greeting { public static String of(String who) { return "Hello, " + who; } }' \
+    > "$work/src/util/Greeting.java"
+printf '%s\n' 'package hello;' \
+    'public class Main { public static void main(String[] a) { System.out.println(util.Greeting.of("world")); } }' \
+    > "$work/src/hello/Main.java"
+javac --release 17 -d "$work/classes" "$work/src/util/Greeting.java" "$work/src/hello/Main.java"
+jar --create --file "$work/app/util.jar" -C "$work/classes" util
+jar --create --file "$work/app/hello.jar" -C "$work/classes" hello
 cp "$build/bin/standin-print/bin/jli.dll" "$work/runtime/bin/"
 cp "$build/bin/standin/bin/server/jvm.dll" "$work/runtime/bin/server/"
 cp "$build/bin/standin/bin/splashscreen.dll" "$work/runtime/bin/"
@@ -33,7 +41,16 @@ set -x
     --description "Hello, the demo application" --copyright "(c) 2026 Example Corp" --replace
 { set +x; } 2>/dev/null
 echo
+echo "== A mistake caught when packing, not on the user's machine: a misspelt main class"
+rm -rf "$build/demo-mistake"
+set +e
+"$build/host/bin/loftwick-pack" --name HelloApp --input "$work/app" --runtime "$work/runtime" \
+    --output "$build/demo-mistake" --main-class hello.Mian --class-path hello.jar --class-path util.jar
+echo "   exit code: $?; written: $(ls -d "$build/demo-mistake" 2>/dev/null || echo nothing)"
+set -e
+echo
 echo "== The image: $demo"
+
 (cd "$demo" && find . -type f | sort | sed 's/^/   /')
 echo
 echo "== app/HelloApp.cfg, as written by loftwick-pack"
