@@ -10,6 +10,7 @@
 import filecmp
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -141,6 +142,12 @@ def run_checks(build, pack, work):
     os.makedirs(work)
     inputs, icon, runtime = make_inputs(work, build)
     c = Checks()
+
+    symbols = subprocess.run(["objdump", "-T", pack], capture_output=True).stdout.decode()
+    needed = sorted({tuple(map(int, v.split("."))) for v in re.findall(r"GLIBC_(\d+(?:\.\d+)+)", symbols)})
+    c.check("the native loftwick-pack needs glibc 2.17 at most (objdump -T): %s" %
+            (".".join(map(str, needed[-1])) if needed else "none, it is static"),
+            not needed or needed[-1] <= (2, 17), symbols[:2000])
 
     native = os.path.join(work, "native", "Packed")
     r = subprocess.run([pack, *pack_args("Packed", inputs, runtime, icon, native)], capture_output=True)
