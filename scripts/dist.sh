@@ -28,8 +28,11 @@ for f in $launchers; do
 done
 cp "$build/host/bin/loftwick-pack" "$linux/"
 strip "$linux/loftwick-pack" 2>/dev/null || true
+# Each archive's README tells what that archive holds, nothing of building.
+cp "$root/dist/README-windows-x64.md" "$win/README.md"
+cp "$root/dist/README-linux-x64.md" "$linux/README.md"
 for d in "$win" "$linux"; do
-    cp "$root/README.md" "$root/LICENSE" "$d/"
+    cp "$root/LICENSE" "$d/"
 done
 (cd "$stage" && /usr/bin/python3 -m zipfile -c "$dist/loftwick-$version-windows-x64.zip" \
     "loftwick-$version-windows-x64")

@@ -245,6 +245,10 @@ def run_checks(build, pack, work):
     archive = [f for f in os.listdir(dist) if f.endswith("-linux-x64.tar.gz")]
     subprocess.run(["tar", "-C", dist, "-xzf", os.path.join(dist, archive[0])], check=True)
     tool = os.path.join(dist, archive[0][:-len(".tar.gz")], "loftwick-pack")
+    with open(os.path.join(os.path.dirname(tool), "README.md")) as f:
+        readme = f.read()
+    c.check("the Linux archive's README tells of its own files, not of building them",
+            "loftwick-pack" in readme and "make" not in readme.split() and "build/" not in readme, readme)
     r = subprocess.run([tool, *pack_args("Packed", inputs, runtime, icon, os.path.join(work, "from-dist"))],
                        capture_output=True)
     c.check("the released loftwick-pack packs without a build tree", r.returncode == 0 and
