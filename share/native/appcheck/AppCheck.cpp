@@ -7,6 +7,8 @@
 #include <memory>
 #include <set>
 #include <system_error>
+#include <thread>
+#include <unordered_map>
 
 #include "ClassFile.h"
 #include "Manifest.h"
@@ -34,9 +36,9 @@ struct ClassSource {
     fs::path file;
 };
 
-std::string headerOf(const ClassSource& s) {
+std::string headerOf(const ClassSource& s, ZipArchive::Inflater& inflater) {
     if (s.jar) {
-        return s.jar->read(*s.entry, classHeaderSize);
+        return s.jar->read(*s.entry, classHeaderSize, inflater);
     }
     std::ifstream in(s.file, std::ios::binary);
     std::string bytes(classHeaderSize, '\0');
@@ -136,6 +138,10 @@ private:
         std::map<std::string, std::pair<unsigned, const ZipArchive::Entry*>> chosen;
         for (const ZipArchive::Entry& e : jar->entries()) {
             if (e.name.size() <= 6 || e.name.compare(e.name.size() - 6, 6, ".class") != 0) {
+                continue;
+            }
+            if (!multiRelease && e.name.compare(0, 9, "META-INF/") != 0) {
+                classes.emplace(e.name, ClassSource{jar, &e, fs::path()});
                 continue;
             }
             std::string name = e.name;
@@ -254,10 +260,12 @@ private:
         for (const auto& c : classes) {
             const std::string name = dotted(c.first);
             const std::string other = name.substr(name.rfind('.') + 1);
-            if ((other == simple || oneSlipApart(name, mainClass)) && likely.size() < 3) {
+            if (other == simple || oneSlipApart(name, mainClass)) {
                 likely.push_back(name);
             }
         }
+        std::sort(likely.begin(), likely.end());
+        likely.resize(std::min<size_t>(likely.size(), 3));
         std::string hint;
         for (size_t i = 0; i < likely.size(); ++i) {
             hint += (i ? " or " : " (did you mean ") + likely[i];
@@ -279,13 +287,10 @@ private:
         std::vector<std::string> newer;
         size_t count = 0;
         const std::string fix = ": compile with \"javac --release " + std::to_string(release) + "\"";
+        const std::vector<unsigned> majors = majorVersions();
+        size_t index = 0;
         for (const auto& c : classes) {
-            unsigned major = 0;
-            try {
-                major = classMajorVersion(headerOf(c.second));
-            } catch (const PackError&) {
-                continue;
-            }
+            const unsigned major = majors[index++];
             if (major == 0 || javaReleaseOf(major) <= release) {
                 continue;
             }
@@ -294,10 +299,14 @@ private:
             if (c.first == mainResource) {
                 problems.push_back("the main class " + what + " is compiled for a newer Java than the "
                                    "runtime's Java " + std::to_string(release) + fix);
-            } else if (++count <= 3) {
+            } else {
+                ++count;
                 newer.push_back(what);
             }
         }
+        // The first few by name, whatever order the classes were read in.
+        std::sort(newer.begin(), newer.end());
+        newer.resize(std::min<size_t>(newer.size(), 3));
         if (count > 0) {
             std::string list;
             for (size_t i = 0; i < newer.size(); ++i) {
@@ -307,6 +316,42 @@ private:
                                + " compiled for a newer Java than the runtime's Java "
                                + std::to_string(release) + ", such as " + list + fix);
         }
+    }
+
+    // Every class's major_version, in the order of `classes` (0 where it
+    // cannot be read). Inflating the headers is most of the check's time:
+    // it is shared among the processor's cores.
+    std::vector<unsigned> majorVersions() const {
+        std::vector<const ClassSource*> sources;
+        std::set<const ZipArchive*> read;
+        for (const auto& c : classes) {
+            sources.push_back(&c.second);
+            if (c.second.jar && read.insert(c.second.jar.get()).second) {
+                c.second.jar->loadWhole();
+            }
+        }
+        std::vector<unsigned> majors(sources.size(), 0);
+        const auto work = [&](size_t first, size_t step) {
+            ZipArchive::Inflater inflater;
+            for (size_t i = first; i < sources.size(); i += step) {
+                try {
+                    majors[i] = classMajorVersion(headerOf(*sources[i], inflater));
+                } catch (const PackError&) {
+                    majors[i] = 0;
+                }
+            }
+        };
+        const size_t threads = sources.size() < 1000 ? 1
+                : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
+        std::vector<std::thread> helpers;
+        for (size_t t = 1; t < threads; ++t) {
+            helpers.emplace_back(work, t, threads);
+        }
+        work(0, threads);
+        for (std::thread& h : helpers) {
+            h.join();
+        }
+        return majors;
     }
 
     // A module: its descriptor's name, else the manifest's
@@ -411,7 +456,7 @@ private:
     std::vector<std::string> problems;
     std::map<fs::path, std::shared_ptr<const ZipArchive>> jars;
     std::set<fs::path> visited;
-    std::map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
+    std::unordered_map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
     std::map<std::string, fs::path> modules;
 };
 

@@ -32,7 +32,11 @@ uint64_t little(const std::string& b, size_t at, size_t width) {
 } // namespace
 
 ZipArchive::ZipArchive(const std::filesystem::path& path, const std::string& what)
-    : what(what), file(path, std::ios::binary) {
+    : what(what) {
+    // Unbuffered: each read is of exactly what is asked, never a buffer's
+    // worth around a class header.
+    file.rdbuf()->pubsetbuf(nullptr, 0);
+    file.open(path, std::ios::binary);
     std::error_code ec;
     fileSize = std::filesystem::file_size(path, ec);
     if (!file || ec) {
@@ -44,6 +48,10 @@ ZipArchive::ZipArchive(const std::filesystem::path& path, const std::string& wha
 std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
     if (offset > fileSize || size > fileSize - offset) {
         throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
+    }
+    const std::lock_guard<std::mutex> lock(fileLock);
+    if (!whole.empty()) {
+        return whole.substr(static_cast<size_t>(offset), static_cast<size_t>(size));
     }
     std::string bytes(static_cast<size_t>(size), '\0');
     file.clear();
@@ -139,45 +147,91 @@ const ZipArchive::Entry* ZipArchive::find(const std::string& name) const {
     return nullptr;
 }
 
+ZipArchive::Inflater::Inflater() : z(new z_stream()) {
+    if (inflateInit2(z.get(), -MAX_WBITS) != Z_OK) {
+        throw PackError("cannot set up zlib's inflater");
+    }
+}
+
+ZipArchive::Inflater::~Inflater() {
+    inflateEnd(z.get());
+}
+
 std::string ZipArchive::read(const Entry& entry, size_t limit) const {
-    const std::string local = readAt(entry.localHeaderOffset, localFileHeaderSize);
-    if (little(local, 0, 4) != localFileHeaderSignature) {
+    if (!ownInflater) {
+        ownInflater.reset(new Inflater());
+    }
+    return read(entry, limit, *ownInflater);
+}
+
+void ZipArchive::loadWhole() const {
+    if (fileSize <= maxLoadedSize && whole.empty()) {
+        std::string all = readAt(0, fileSize);
+        const std::lock_guard<std::mutex> lock(fileLock);
+        whole.swap(all);
+    }
+}
+
+std::string ZipArchive::read(const Entry& entry, size_t limit, Inflater& inflater) const {
+    // One read for the local header and the first of the data: a class
+    // header check needs no more.
+    // A deflated block's code tables take a few hundred bytes at most.
+    const uint64_t guess = localFileHeaderSize + entry.name.size() + 64
+                           + std::min<uint64_t>(entry.compressedSize, std::min<uint64_t>(limit, 1 << 20) + 384);
+    const std::string first = readAt(entry.localHeaderOffset,
+                                     std::min(guess, fileSize - std::min(fileSize, entry.localHeaderOffset)));
+    if (first.size() < localFileHeaderSize || little(first, 0, 4) != localFileHeaderSignature) {
         throw PackError(what + " is not a valid zip archive: the entry " + entry.name + " is missing");
     }
-    const uint64_t dataOffset = entry.localHeaderOffset + localFileHeaderSize
-                                + little(local, 26, 2) + little(local, 28, 2);
+    const uint64_t skip = localFileHeaderSize + little(first, 26, 2) + little(first, 28, 2);
     const uint64_t wanted = std::min<uint64_t>(limit, entry.size);
+    // The data the first read holds, then more as it is needed.
+    const uint64_t dataOffset = entry.localHeaderOffset + skip;
+    std::string piece = skip < first.size()
+            ? first.substr(static_cast<size_t>(skip),
+                           static_cast<size_t>(std::min<uint64_t>(first.size() - skip, entry.compressedSize)))
+            : std::string();
+    uint64_t given = piece.size();
+    const auto more = [&]() {
+        piece = readAt(dataOffset + given, std::min<uint64_t>(entry.compressedSize - given, 65536));
+        given += piece.size();
+    };
     if (entry.method == 0) {
-        return readAt(dataOffset, std::min(wanted, entry.compressedSize));
+        std::string out = piece.substr(0, static_cast<size_t>(wanted));
+        while (out.size() < wanted && given < entry.compressedSize) {
+            more();
+            out += piece.substr(0, static_cast<size_t>(wanted - out.size()));
+        }
+        return out;
     }
     if (entry.method != 8) {
         throw PackError(what + ": the entry " + entry.name + " is compressed in a way the runtime "
                         "cannot read");
     }
-    // Deflated: inflate piece by piece until enough has come out.
-    z_stream z;
-    std::memset(&z, 0, sizeof(z));
-    if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
-        throw PackError("cannot inflate " + entry.name + " of " + what);
-    }
+    z_stream& z = *inflater.stream();
+    inflateReset(&z);
     std::string out(static_cast<size_t>(wanted), '\0');
     z.next_out = reinterpret_cast<Bytef*>(&out[0]);
     z.avail_out = static_cast<uInt>(out.size());
-    uint64_t consumed = 0;
-    int status = Z_OK;
-    while (z.avail_out > 0 && status == Z_OK && consumed < entry.compressedSize) {
-        const uint64_t piece = std::min<uint64_t>(entry.compressedSize - consumed, 16384);
-        std::string in = readAt(dataOffset + consumed, piece);
-        consumed += piece;
-        z.next_in = reinterpret_cast<Bytef*>(&in[0]);
-        z.avail_in = static_cast<uInt>(in.size());
-        status = inflate(&z, Z_NO_FLUSH);
+    z.next_in = reinterpret_cast<Bytef*>(&piece[0]);
+    z.avail_in = static_cast<uInt>(piece.size());
+    while (z.avail_out > 0) {
+        const int status = inflate(&z, Z_NO_FLUSH);
+        if (status == Z_STREAM_END) {
+            break;
+        }
+        if (status != Z_OK && status != Z_BUF_ERROR) {
+            throw PackError(what + ": the entry " + entry.name + " is corrupt");
+        }
+        if (z.avail_in > 0 || given >= entry.compressedSize) {
+            break;  // no input left to make more of
+        }
+        more();
+        z.next_in = reinterpret_cast<Bytef*>(&piece[0]);
+        z.avail_in = static_cast<uInt>(piece.size());
     }
-    const size_t produced = out.size() - z.avail_out;
-    inflateEnd(&z);
-    if (status != Z_OK && status != Z_STREAM_END) {
-        throw PackError(what + ": the entry " + entry.name + " is corrupt");
-    }
-    out.resize(produced);
+    out.resize(out.size() - z.avail_out);
     return out;
 }
+
+ZipArchive::~ZipArchive() = default;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -24,13 +25,36 @@ public:
 
     // Throws PackError, naming `what`, when the file is not a zip archive.
     ZipArchive(const std::filesystem::path& path, const std::string& what);
+    ~ZipArchive();
+    ZipArchive(const ZipArchive&) = delete;
+    ZipArchive& operator=(const ZipArchive&) = delete;
 
     const std::vector<Entry>& entries() const { return list; }
     const Entry* find(const std::string& name) const;
 
+    // Inflates entries one after another; setting one up costs more than
+    // inflating a class header. One per thread.
+    class Inflater {
+    public:
+        Inflater();
+        ~Inflater();
+        Inflater(const Inflater&) = delete;
+        Inflater& operator=(const Inflater&) = delete;
+        struct z_stream_s* stream() { return z.get(); }
+
+    private:
+        std::unique_ptr<struct z_stream_s> z;
+    };
+
     // The first `limit` bytes of the entry's content; throws PackError when
-    // they cannot be read.
+    // they cannot be read. Threads may read one archive at once, each with
+    // an inflater of its own.
+    std::string read(const Entry& entry, size_t limit, Inflater& inflater) const;
     std::string read(const Entry& entry, size_t limit = SIZE_MAX) const;
+
+    // Before many entries are read: one read of the whole file instead of
+    // one for each (up to a size that memory holds easily).
+    void loadWhole() const;
 
 private:
     std::string readAt(uint64_t offset, uint64_t size) const;
@@ -40,6 +64,10 @@ private:
     mutable std::ifstream file;
     uint64_t fileSize = 0;
     std::vector<Entry> list;
+    mutable std::mutex fileLock;  // a seek and its read go together
+    mutable std::string whole;    // the file, once loadWhole has read it
+    static const uint64_t maxLoadedSize = 256 << 20;
+    mutable std::unique_ptr<Inflater> ownInflater;
 };
 
 #endif // ZIPARCHIVE_H
