@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Dll.h"
+#include "WinSysHeaders.h"
 #include "ErrorHandling.h"
 #include "TestSupport.h"
 #include "Toolbox.h"

@@ -6,6 +6,7 @@
 
 #include "JvmLauncher.h"
 #include "Log.h"
+#include "WinSysHeaders.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ TEST_F(LogTest, FullRecordFormat) {
     std::ostringstream out;
     StreamLogAppender appender(out);
     LogRecord r = {};
-    r.time.wYear = 2026; r.time.wMonth = 3; r.time.wDay = 4;
-    r.time.wHour = 5; r.time.wMinute = 6; r.time.wSecond = 7; r.time.wMilliseconds = 8;
+    r.time.year = 2026; r.time.month = 3; r.time.day = 4;
+    r.time.hour = 5; r.time.minute = 6; r.time.second = 7; r.time.milliseconds = 8;
     r.processId = 12; r.threadId = 34;
     r.processName = L"My\u00C4pp.exe";
     r.levelText = L"TRACE";

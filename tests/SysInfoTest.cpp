@@ -3,6 +3,7 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "SysInfo.h"
+#include "WinSysHeaders.h"
 #include "TestSupport.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "JarFixtures.h"
+#include "WinSysHeaders.h"
 #include "tstrings.h"
 
 namespace testing_support {

@@ -88,7 +88,8 @@ typedef struct {
     JvmlLauncherAPI_InitJvmlLauncherDataFunc initJvmlLauncherData;
 } JvmlLauncherAPI;
 
-__declspec(dllexport) JvmlLauncherAPI* jvmLauncherGetAPI(void);
+// LOFTWICK_EXPORT is the platform's mark of an exported function (set by the build).
+LOFTWICK_EXPORT JvmlLauncherAPI* jvmLauncherGetAPI(void);
 
 JvmlLauncherData* jvmLauncherMakeData(JvmlLauncherAPI* api, JvmlLauncherHandle h);
 void jvmLauncherTrace(const char* format, ...);

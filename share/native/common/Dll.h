@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "WinSysHeaders.h"
 #include "tstrings.h"
 
 // Owns one module reference; a copy takes a reference of its own.
@@ -23,11 +22,12 @@ public:
 
     void* getFunction(const std::string& name, bool throwIfNotFound) const;
     const tstring& getPath() const { return path; }
-    HMODULE getHandle() const { return handle; }
+    // The platform's module handle.
+    void* getHandle() const { return handle; }
 
 private:
     tstring path;
-    HMODULE handle;
+    void* handle;
 };
 
 // An export of a library, kept valid by its own copy of the library.

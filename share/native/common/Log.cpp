@@ -58,9 +58,9 @@ Logger& Logger::instance() {
 void Logger::log(LogLevel level, const wchar_t* sourceFile, int sourceLine,
                  const wchar_t* functionName, const tstring& message) const {
     LogRecord record = {};
-    GetLocalTime(&record.time);
-    record.processId = GetCurrentProcessId();
-    record.threadId = GetCurrentThreadId();
+    record.time = SysInfo::localTime();
+    record.processId = SysInfo::processId();
+    record.threadId = SysInfo::threadId();
     record.processName = processName;
     record.sourceFile = FileUtils::basename(sourceFile ? sourceFile : L"");
     record.sourceLine = sourceLine;
@@ -81,8 +81,8 @@ void Logger::log(LogLevel level, const SourceLocation& loc, const tstring& messa
 void StreamLogAppender::append(const LogRecord& r) {
     const tstring prefix = tstrings::formatPrintf(
             L"%04u/%02u/%02u %02u:%02u:%02u.%03u, %s (PID: %u, TID: %u), ",
-            r.time.wYear, r.time.wMonth, r.time.wDay, r.time.wHour,
-            r.time.wMinute, r.time.wSecond, r.time.wMilliseconds,
+            r.time.year, r.time.month, r.time.day, r.time.hour,
+            r.time.minute, r.time.second, r.time.milliseconds,
             r.processName, r.processId, r.threadId);
     const tstring text = (tstrings::TextBuilder() << "[" << prefix << r.sourceFile
             << ":" << r.sourceLine << " (" << r.functionName << ")]\n\t"

@@ -5,13 +5,13 @@
 #include <ostream>
 
 #include "ErrorHandling.h"
-#include "WinSysHeaders.h"
+#include "SysInfo.h"
 #include "tstrings.h"
 
 enum LogLevel : int { LOG_TRACE = 0, LOG_INFO = 1, LOG_WARNING = 2, LOG_ERROR = 3 };
 
 struct LogRecord {
-    SYSTEMTIME time;
+    SysInfo::LocalTime time;
     unsigned long threadId;
     unsigned long processId;
     const wchar_t* processName;

@@ -4,16 +4,24 @@
 
 #include <new>
 
-#include "WinSysHeaders.h"
 #include "tstrings.h"
 
 namespace SysInfo {
+
+// The wall-clock time of a log record.
+struct LocalTime {
+    unsigned year, month, day, hour, minute, second, milliseconds;
+};
+LocalTime localTime();
+unsigned long processId();
+unsigned long threadId();
 
 enum CommandArgProgramNameMode { WithProgramName = 0, WithoutProgramName = 1 };
 
 tstring getSystemDirectory();
 tstring getProcessModulePath();
-HMODULE getCurrentModuleHandle();
+// The platform's handle of the module (executable or library) this code is in.
+void* getCurrentModuleHandle();
 tstring getCurrentModulePath();
 tstring_array getCommandArgs(CommandArgProgramNameMode mode = WithoutProgramName);
 

@@ -174,7 +174,7 @@ void launchInProcess(Jvm& jvm) {
         // Nobody reads standard error and nobody reports for this process:
         // the runtime shows what it can in boxes of its own.
         jvm.setWindowed(RuntimeBoxWatch::boxShown);
-        const RuntimeBoxWatch watch(jliDll->getHandle());
+        const RuntimeBoxWatch watch(static_cast<HMODULE>(jliDll->getHandle()));
         jvm.launch();
         break;
     }

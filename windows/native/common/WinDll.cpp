@@ -4,6 +4,7 @@
 #include "ErrorHandling.h"
 #include "FileUtils.h"
 #include "SysInfo.h"
+#include "WinSysHeaders.h"
 
 namespace {
 
@@ -26,21 +27,23 @@ Dll::Dll(const System& system)
       handle(loadLibrary(path)) {}
 
 Dll::Dll(const Dll& other) : path(other.path), handle(nullptr) {
-    if (!GetModuleHandleExW(0, path.c_str(), &handle)) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(0, path.c_str(), &module)) {
         const DWORD err = GetLastError();
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetModuleHandleExW(" << path << ") failed",
                             reinterpret_cast<const void*>(GetModuleHandleExW), err));
     }
+    handle = module;
 }
 
 Dll::~Dll() {
     if (handle) {
-        FreeLibrary(handle);
+        FreeLibrary(static_cast<HMODULE>(handle));
     }
 }
 
 void* Dll::getFunction(const std::string& name, bool throwIfNotFound) const {
-    void* const address = reinterpret_cast<void*>(GetProcAddress(handle, name.c_str()));
+    void* const address = reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name.c_str()));
     if (!address && throwIfNotFound) {
         const DWORD err = GetLastError();
         TARN_THROW(SysError(tstrings::TextBuilder() << "GetProcAddress(" << path << ", "

@@ -96,7 +96,7 @@ tstring getProcessModulePath() {
     return FileUtils::toAbsolutePath(getModulePath(nullptr));
 }
 
-HMODULE getCurrentModuleHandle() {
+void* getCurrentModuleHandle() {
     HMODULE module = nullptr;
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS
                             | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -109,7 +109,7 @@ HMODULE getCurrentModuleHandle() {
 }
 
 tstring getCurrentModulePath() {
-    return getModulePath(getCurrentModuleHandle());
+    return getModulePath(static_cast<HMODULE>(getCurrentModuleHandle()));
 }
 
 tstring_array getCommandArgs(CommandArgProgramNameMode mode) {
@@ -146,6 +146,20 @@ void setEnvVariable(const tstring& name, const tstring& value) {
                             << name << ", " << value << ") failed",
                             reinterpret_cast<const void*>(SetEnvironmentVariableW), err), 123);
     }
+}
+
+LocalTime localTime() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+unsigned long processId() {
+    return GetCurrentProcessId();
+}
+
+unsigned long threadId() {
+    return GetCurrentThreadId();
 }
 
 } // namespace SysInfo
