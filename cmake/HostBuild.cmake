@@ -10,5 +10,36 @@ target_link_libraries(loftwick-pack PRIVATE loftwick-pack-core)
 target_link_options(loftwick-pack PRIVATE -static)
 loftwick_warnings(loftwick-pack)
 
+# The Linux launcher: the platform-neutral launcher code as it is, over the
+# Linux side of the support library. It loads the runtime's libjli.so, so it
+# links the C library dynamically; the C++ library goes in.
+add_library(loftwick-linux-core STATIC
+    share/native/common/tstrings.cpp
+    share/native/common/ErrorHandling.cpp
+    share/native/common/Log.cpp
+    share/native/common/FileUtils.cpp
+    share/native/common/app.cpp
+    share/native/applauncher/CfgFile.cpp
+    share/native/applauncher/AppLauncher.cpp
+    share/native/applauncher/JvmLauncher.cpp
+    share/native/applauncher/JvmLauncherLib.cpp
+    linux/native/common/LinuxDll.cpp
+    linux/native/common/LinuxErrorHandling.cpp
+    linux/native/common/LinuxFileUtils.cpp
+    linux/native/common/LinuxSysInfo.cpp
+    linux/native/common/LinuxTstrings.cpp
+)
+target_include_directories(loftwick-linux-core PUBLIC share/native/common share/native/applauncher)
+target_compile_definitions(loftwick-linux-core PUBLIC
+    "LOFTWICK_EXPORT=__attribute__((visibility(\"default\")))")
+target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})
+loftwick_warnings(loftwick-linux-core)
+
+add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp)
+target_link_libraries(loftwick-launcher PRIVATE loftwick-linux-core)
+target_link_options(loftwick-launcher PRIVATE -static-libstdc++ -static-libgcc
+                    -Wl,--export-dynamic-symbol=jvmLauncherGetAPI)
+loftwick_warnings(loftwick-launcher)
+
 enable_testing()
 include(tests/HostTests.cmake)

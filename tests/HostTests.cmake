@@ -43,3 +43,10 @@ add_test(NAME installer-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/installer_checks.py
                  ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/installer-checks)
 set_tests_properties(installer-checks PROPERTIES TIMEOUT 900 ENVIRONMENT "LC_ALL=en_US.UTF-8")
+
+# The Linux launcher with a real Java virtual machine: a test application
+# compiled with javac reports what it received.
+add_test(NAME linux-launcher-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/linux_launcher_checks.py
+                 $<TARGET_FILE:loftwick-launcher> ${CMAKE_BINARY_DIR}/linux-launcher-checks)
+set_tests_properties(linux-launcher-checks PROPERTIES TIMEOUT 300)

@@ -101,7 +101,7 @@ Jvm* AppLauncher::createJvmLauncher(CfgFileObserver* observer, LauncherSettings*
         cfg.replaceValues(CfgFile::argOptions, CfgFile::arguments, commandLineArgs);
     }
 
-    if (!libraryPathHasAppDir()) {
+    if (!libraryPathVariable.empty() && !libraryPathHasAppDir()) {
         const tstring value = SysInfo::getEnvVariable(std::nothrow, libraryPathVariable,
                                                       tstring()) + L";" + appDir;
         // Windows keeps no variable beyond this length; a cut PATH would lose

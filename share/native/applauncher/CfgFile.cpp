@@ -2,6 +2,7 @@
 #include "CfgFile.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -94,7 +95,7 @@ const CfgFile::Names& CfgFile::propertyNames() {
 }
 
 CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
-    std::ifstream input(path.c_str());
+    std::ifstream input(std::filesystem::u8path(tstrings::encodeUtf8(path)));
     if (!input.good()) {
         const std::string reason = crtErrorText();
         // Windows reports a folder as "Permission denied".
@@ -206,5 +207,5 @@ tstring CfgFile::lastValueOf(const PropertyMap::value_type& property) {
 }
 
 tstring CfgFile::pathListOf(const PropertyMap::value_type& property) {
-    return tstrings::joinWith(property.second, L";");
+    return tstrings::joinWith(property.second, FileUtils::pathListSeparator);
 }

@@ -129,15 +129,6 @@ std::string chainMessages(const std::string& first, const std::string& second) {
     return head + (punctuated ? " " : ". ") + tail;
 }
 
-std::string crtErrorText() {
-    const int err = errno;
-    wchar_t buffer[2048] = {};
-    if (_wcserror_s(buffer, sizeof(buffer) / sizeof(buffer[0]), err) != 0) {
-        return std::string();
-    }
-    return tstrings::encodeUtf8(buffer);
-}
-
 // Catch sites run in destructors and sinks: a failure to log is the one
 // failure nobody can be told of, so it ends here.
 void logErrorAt(const SourceLocation& loc, const tstring& msg) {

@@ -53,7 +53,7 @@ tstring joinPath(const tstring& first, const tstring& second) {
         return first;
     }
     const size_t skip = isSeparator(second[0]) ? 1 : 0;
-    return removeTrailingSlash(first) + L'\\' + second.substr(skip);
+    return removeTrailingSlash(first) + pathSeparator + second.substr(skip);
 }
 
 } // namespace FileUtils

@@ -1,4 +1,5 @@
-// Path helpers: '\' and '/' are both read as separators, '\' is written.
+// Path helpers: '\' and '/' are both read as separators, the platform's is
+// written.
 #ifndef FILEUTILS_H
 #define FILEUTILS_H
 
@@ -10,6 +11,11 @@ tstring basename(const tstring& path);
 tstring dirname(const tstring& path);
 tstring removeTrailingSlash(const tstring& path);
 tstring joinPath(const tstring& first, const tstring& second);
+
+// The platform's separators: written between the parts of a path, and
+// between the entries of a path list (a class path).
+extern const wchar_t pathSeparator;
+extern const wchar_t* const pathListSeparator;
 
 // These ask the platform (WinFileUtils).
 tstring stripExeSuffix(const tstring& name);

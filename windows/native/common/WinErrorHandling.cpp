@@ -1,6 +1,7 @@
 // Windows half of the error model: the text of a failed system call.
 #include "ErrorHandling.h"
 
+#include <cerrno>
 #include <sstream>
 
 #include "Log.h"
@@ -96,4 +97,13 @@ SysError::SysError(const tstrings::TextBuilder& msg, const void* apiFunction,
 
 unsigned long lastSystemErrorCode() {
     return GetLastError();
+}
+
+std::string crtErrorText() {
+    const int err = errno;
+    wchar_t buffer[2048] = {};
+    if (_wcserror_s(buffer, sizeof(buffer) / sizeof(buffer[0]), err) != 0) {
+        return std::string();
+    }
+    return tstrings::encodeUtf8(buffer);
 }

@@ -19,6 +19,9 @@ typedef std::unique_ptr<wchar_t, FreeDeleter> CrtWideBuffer;
 
 namespace FileUtils {
 
+const wchar_t pathSeparator = L'\\';
+const wchar_t* const pathListSeparator = L";";
+
 tstring stripExeSuffix(const tstring& name) {
     const size_t dot = name.find_last_of(L'.');
     const size_t sep = name.find_last_of(L"\\/");

@@ -1,0 +1,70 @@
+// The Linux launcher: works out its image from its own location, reads
+// lib/app/<name>.cfg, and starts the bundled runtime's libjli.so in this
+// process. No relaunch: Linux needs no search-path change for it.
+//
+//   ROOT/bin/NAME           this launcher ($BINDIR)
+//   ROOT/lib/app/NAME.cfg   the configuration, beside the application's files ($APPDIR)
+//   ROOT/lib/runtime/       the Java runtime, lib/libjli.so inside ($ROOTDIR is ROOT)
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <langinfo.h>
+#include <memory>
+
+#include "AppLauncher.h"
+#include "ErrorHandling.h"
+#include "FileUtils.h"
+#include "JvmLauncher.h"
+#include "Log.h"
+#include "SysInfo.h"
+#include "app.h"
+
+namespace {
+
+bool appExitCodeSet = false;
+int appExitCode = 0;
+
+AppLauncher& configureForLinuxImage(AppLauncher& launcher, const tstring& launcherPath) {
+    const tstring rootDir = FileUtils::dirname(FileUtils::dirname(launcherPath));
+    const tstring libDir = FileUtils::joinPath(rootDir, L"lib");
+    return launcher.setRootDir(rootDir)
+            .addJvmLibCandidate(L"lib/libjli.so")
+            .setAppDir(FileUtils::joinPath(libDir, L"app"))
+            .setLibraryPathVariable(tstring())
+            .setFallbackRuntimeDir(FileUtils::joinPath(libDir, L"runtime"));
+}
+
+// The runtime reads paths and arguments in the locale's character set:
+// under LANG=C, a non-ASCII install path fails to start and non-ASCII
+// arguments arrive broken. A UTF-8 character type makes both work.
+void giveTheRuntimeUtf8() {
+    std::setlocale(LC_CTYPE, "");
+    const char* codeset = nl_langinfo(CODESET);
+    const bool utf8 = codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    std::setlocale(LC_CTYPE, "C");
+    if (!utf8) {
+        LOG_TRACE("Locale character set " << std::string(codeset ? codeset : "?")
+                  << ": LC_CTYPE=C.UTF-8 for the runtime");
+        ::setenv("LC_CTYPE", "C.UTF-8", 1);
+        ::unsetenv("LC_ALL");
+    }
+}
+
+void launchApp() {
+    const tstring launcherPath = SysInfo::getProcessModulePath();
+    AppLauncher appLauncher;
+    configureForLinuxImage(appLauncher, launcherPath);
+    const std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
+    giveTheRuntimeUtf8();
+    // The process's exit code is the application's: the runtime returns it
+    // when main ends, or ends the process with it itself.
+    appExitCode = jvm->callRuntime();
+    appExitCodeSet = true;
+}
+
+} // namespace
+
+int main() {
+    const int result = app::launch(std::nothrow, launchApp, nullptr);
+    return appExitCodeSet ? appExitCode : result;
+}

@@ -1,0 +1,44 @@
+// The path operations that ask the file system, on Linux.
+#include "FileUtils.h"
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ErrorHandling.h"
+
+namespace FileUtils {
+
+const wchar_t pathSeparator = L'/';
+const wchar_t* const pathListSeparator = L":";
+
+// A Linux executable has no suffix to strip: "my.app" reads "my.app.cfg".
+tstring stripExeSuffix(const tstring& name) {
+    return name;
+}
+
+bool isFileExists(const tstring& path) {
+    struct stat st;
+    return ::stat(tstrings::encodeUtf8(path).c_str(), &st) == 0;
+}
+
+bool isDirectory(const tstring& path) {
+    struct stat st;
+    return ::stat(tstrings::encodeUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isAbsolutePath(const tstring& path) {
+    return !path.empty() && path[0] == L'/';
+}
+
+tstring toAbsolutePath(const tstring& path) {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof(cwd))) {
+        TARN_THROW("getcwd() failed");
+    }
+    const tstring dir = tstrings::decodeUtf8(cwd);
+    return path.empty() ? dir : isAbsolutePath(path) ? path : joinPath(dir, path);
+}
+
+} // namespace FileUtils

@@ -1,0 +1,7 @@
+package util;
+
+public class Greeting {
+    public static String of(String who) {
+        return "hello, " + who;
+    }
+}
