@@ -48,5 +48,6 @@ set_tests_properties(installer-checks PROPERTIES TIMEOUT 900 ENVIRONMENT "LC_ALL
 # compiled with javac reports what it received.
 add_test(NAME linux-launcher-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/linux_launcher_checks.py
-                 $<TARGET_FILE:loftwick-launcher> ${CMAKE_BINARY_DIR}/linux-launcher-checks)
+                 $<TARGET_FILE:loftwick-launcher> $<TARGET_FILE:loftwick-pack>
+                 ${CMAKE_BINARY_DIR}/linux-launcher-checks)
 set_tests_properties(linux-launcher-checks PROPERTIES TIMEOUT 300)

@@ -297,6 +297,46 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
               "refuse it unless given \"installer --app-version\"\n");
 }
 
+// A Linux runtime (lib/libjli.so, an x86-64 ELF library) makes a Linux
+// image: bin/NAME, lib/app/NAME.cfg with '/' paths, lib/runtime.
+TEST_F(PackagerTest, LinuxImage) {
+    fs::create_directories(dir / "linux-jre" / "lib");
+    std::string elf(64, '\0');
+    elf.replace(0, 5, "\x7f" "ELF\x02");
+    elf[18] = 0x3E;
+    writeBinaryFile(dir / "linux-jre" / "lib" / "libjli.so", bytesOf(elf));
+    fs::create_directories(dir / "launchers");
+    writeBinaryFile(dir / "launchers" / "loftwick-launcher", bytesOf("ELF launcher"));
+    const auto packLinux = [&](const fs::path& runtime) {
+        out.str("");
+        err.str("");
+        return packCommand({"--name", "A", "--input", (dir / "in").string(), "--runtime", runtime.string(),
+                            "--output", (dir / "Linux").string(), "--main-class", "app.Main",
+                            "--class-path", "main.jar", "--class-path", "lib/util.jar",
+                            "--launchers", (dir / "launchers").string(), "--replace"},
+                           "/nowhere/loftwick-pack", out, err);
+    };
+    ASSERT_EQ(packLinux(dir / "linux-jre"), 0) << err.str();
+    EXPECT_EQ(file(dir / "Linux" / "lib" / "app" / "A.cfg"),
+              "; Written by loftwick-pack: the launcher reads lib/app/<its name>.cfg\n[Application]\n"
+              "app.version=1.0\napp.classpath=$APPDIR/main.jar\napp.classpath=$APPDIR/lib/util.jar\n"
+              "app.mainclass=app.Main\n");
+    EXPECT_EQ(file(dir / "Linux" / "bin" / "A"), "ELF launcher");
+    EXPECT_NE(fs::status(dir / "Linux" / "bin" / "A").permissions() & fs::perms::others_exec, fs::perms::none);
+    EXPECT_TRUE(fs::exists(dir / "Linux" / "lib" / "runtime" / "lib" / "libjli.so"));
+    EXPECT_FALSE(fs::exists(dir / "Linux" / "A.exe"));
+
+    // A runtime for another system or processor is refused, saying so.
+    elf[18] = static_cast<char>(0xB7);  // AArch64
+    writeBinaryFile(dir / "linux-jre" / "lib" / "libjli.so", bytesOf(elf));
+    EXPECT_EQ(packLinux(dir / "linux-jre"), 1);
+    EXPECT_NE(err.str().find("is not for x86-64 Linux: its lib/libjli.so is not an x86-64 ELF library"),
+              std::string::npos) << err.str();
+    fs::rename(dir / "linux-jre" / "lib" / "libjli.so", dir / "linux-jre" / "lib" / "libjli.dylib");
+    EXPECT_EQ(packLinux(dir / "linux-jre"), 1);
+    EXPECT_NE(err.str().find("(it is one for macOS)"), std::string::npos) << err.str();
+}
+
 TEST_F(PackagerTest, RefusedInputs) {
     const std::string image = (dir / "Img").string();
     struct Row { std::vector<std::string> args; std::string error; };
@@ -341,7 +381,7 @@ TEST_F(PackagerTest, RefusedInputs) {
     fs::remove(dir / "jre" / "bin" / "jli.dll");
     EXPECT_EQ(run({"--name", "A", "--output", image, "--main-jar", "main.jar"}), 1);
     EXPECT_EQ(err.str(), "loftwick-pack: the Java runtime \"" + (dir / "jre").string()
-              + "\" has no bin\\jli.dll: it is not a runtime image for Windows\n");
+              + "\" has neither bin\\jli.dll nor lib/libjli.so: it is not a runtime image for Windows or Linux\n");
     for (const char* name : {"con", "a/b", "trailing.", "Lpt1.txt"}) {
         EXPECT_EQ(run({"--name", name, "--output", image, "--main-jar", "main.jar"}), 1) << name;
     }

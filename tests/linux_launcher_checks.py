@@ -2,7 +2,7 @@
 """The Linux launcher with a real Java virtual machine (Debian's OpenJDK 17):
 a test application, compiled here, reports what it received.
 
-  linux_launcher_checks.py LAUNCHER WORK
+  linux_launcher_checks.py LAUNCHER PACK WORK
 """
 import os
 import shutil
@@ -52,14 +52,12 @@ def compile_probe(work):
     return jars
 
 
-def make_image(root, launcher, name, cfg, jars, runtime=None):
-    """ROOT/bin/NAME, ROOT/lib/app/NAME.cfg with the jars, ROOT/lib/runtime."""
+def make_image(root, launcher, name, cfg, jars):
+    """ROOT/bin/NAME and ROOT/lib/app/NAME.cfg with the jars, laid out by hand."""
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "bin"))
     shutil.copytree(jars, os.path.join(root, "lib", "app"))
     shutil.copy(launcher, os.path.join(root, "bin", name))
-    if runtime:
-        os.symlink(runtime, os.path.join(root, "lib", "runtime"))
     with open(os.path.join(root, "lib", "app", name + ".cfg"), "w") as f:
         f.write(cfg)
     return os.path.join(root, "bin", name)
@@ -73,7 +71,7 @@ def run(exe, *args, env=None):
     return r.returncode, facts, r.stderr.decode("utf-8", "replace")
 
 
-def main(launcher, work):
+def main(launcher, pack, work):
     work = os.path.abspath(work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -144,16 +142,20 @@ def main(launcher, work):
             code == 0 and facts.get("loftwick.app-path") == os.path.join(moved, "bin", "Probe") and
             facts.get("probe.rootdir") == moved, str(facts) + err)
 
-    # A runtime made by jlink, in the image's own lib/runtime.
+    # An image made by loftwick-pack around a runtime made by jlink.
     jre = os.path.join(work, "jre")
     subprocess.run(["jlink", "--add-modules", "java.base", "--output", jre, "--strip-debug",
                     "--no-header-files", "--no-man-pages"], check=True)
-    own = make_image(os.path.join(work, "Own"), launcher, "Own",
-                     "[Application]\napp.mainjar=$APPDIR/probe.jar\n",
-                     jars, runtime=jre)
-    code, facts, err = run(own)
-    c.check("a runtime made by jlink in lib/runtime, found without app.runtime",
-            code == 0 and facts.get("greeting") == "hello, probe", str(facts) + err)
+    r = subprocess.run([pack, "--name", "Own", "--input", jars, "--runtime", jre, "--output",
+                        os.path.join(work, "Own"), "--main-jar", "probe.jar", "--java-option",
+                        "-Dprobe.option=packed", "--launchers", os.path.dirname(launcher)],
+                       capture_output=True)
+    own = os.path.join(work, "Own", "bin", "Own")
+    code, facts, err = run(own, "x")
+    c.check("an image packed by loftwick-pack around a runtime made by jlink runs",
+            r.returncode == 0 and code == 0 and facts.get("greeting") == "hello, probe" and
+            facts.get("probe.option") == "packed" and facts.get("arg[0]") == "x",
+            r.stderr.decode() + str(facts) + err)
 
     # The launcher's own errors: one message on standard error, exit code 1.
     cfg = os.path.join(work, "Own", "lib", "app", "Own.cfg")
@@ -162,7 +164,7 @@ def main(launcher, work):
     c.check("no configuration: one message, exit code 1",
             code == 1 and err == 'Error opening "%s" file: No such file or directory\n' % cfg, err)
     os.rename(cfg + ".off", cfg)
-    os.remove(os.path.join(work, "Own", "lib", "runtime"))
+    shutil.rmtree(os.path.join(work, "Own", "lib", "runtime"))
     code, _, err = run(own)
     c.check("no runtime: one message, exit code 1", code == 1 and err ==
             'Failed to find JVM in "%s" directory.\n' % os.path.join(work, "Own", "lib", "runtime"), err)

@@ -32,15 +32,24 @@ std::string javaOption(const std::string& option) {
 
 // A path the launcher finds on the user's machine: inside the application
 // directory, behind a directory macro, or absolute on Windows.
-std::string inAppDir(const std::string& what, const std::string& path) {
-    std::string windows = checked(what, path);
-    for (char& c : windows) {
-        c = c == '/' ? '\\' : c;
+// A path the launcher finds on the user's machine: inside the application
+// directory, behind a directory macro, or absolute on the target system.
+std::string inAppDir(const std::string& what, const std::string& path, bool linux) {
+    std::string onTarget = checked(what, path);
+    const char separator = linux ? '/' : '\\';
+    for (char& c : onTarget) {
+        c = c == '/' || c == '\\' ? separator : c;
     }
-    if ((!path.empty() && path[0] == '$') || isWindowsAbsolutePath(path)) {
-        return windows;
+    const bool rooted = !path.empty() && (path[0] == '/' || path[0] == '\\');
+    const bool drive = path.size() >= 2 && path[1] == ':';
+    if ((!path.empty() && path[0] == '$') || (linux ? path[0] == '/' : isWindowsAbsolutePath(path))) {
+        return onTarget;
     }
-    if ((!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && path[1] == ':')) {
+    if (linux && drive) {
+        throw PackError(what + " \"" + path + "\" is a Windows path, which a Linux machine does not "
+                        "have: name it relative to --input");
+    }
+    if (!linux && (rooted || drive)) {
         throw PackError(what + " \"" + path + "\" is a path of this machine, which the launcher "
                         "would not find on a user's: name it relative to --input, or give an "
                         "absolute Windows path such as C:\\Java\\lib.jar");
@@ -48,16 +57,17 @@ std::string inAppDir(const std::string& what, const std::string& path) {
     if (leavesItsDirectory(path)) {
         throw PackError(what + " \"" + path + "\" leads out of the application directory: give "
                         "a path inside it, a directory macro such as $ROOTDIR, or an absolute "
-                        "Windows path");
+                        + (linux ? "path" : "Windows path"));
     }
-    return "$APPDIR\\" + windows;
+    return std::string("$APPDIR") + separator + onTarget;
 }
 
-std::string listEntry(const std::string& what, const std::string& path) {
-    if (path.find(';') != std::string::npos) {
-        throw PackError(what + " \"" + path + "\" holds ';', which separates the entries");
+std::string listEntry(const std::string& what, const std::string& path, bool linux) {
+    const char separator = linux ? ':' : ';';
+    if (path.find(separator) != std::string::npos) {
+        throw PackError(what + " \"" + path + "\" holds '" + separator + "', which separates the entries");
     }
-    return inAppDir(what, path);
+    return inAppDir(what, path, linux);
 }
 
 void line(std::string& out, const char* key, const std::string& value) {
@@ -93,17 +103,18 @@ bool leavesItsDirectory(const std::string& path) {
 }
 
 const char* const cfgHeaderLine = "; Written by loftwick-pack: the launcher reads app\\<its name>.cfg";
+const char* const linuxCfgHeaderLine = "; Written by loftwick-pack: the launcher reads lib/app/<its name>.cfg";
 
 std::string cfgText(const LaunchSettings& s) {
-    std::string out = std::string(cfgHeaderLine) + "\n[Application]\n";
+    std::string out = std::string(s.forLinux ? linuxCfgHeaderLine : cfgHeaderLine) + "\n[Application]\n";
     if (!s.version.empty()) {
         line(out, "app.version", checked("the version", s.version));
     }
     for (const std::string& entry : s.modulePath) {
-        line(out, "app.modulepath", listEntry("the module path entry", entry));
+        line(out, "app.modulepath", listEntry("the module path entry", entry, s.forLinux));
     }
     for (const std::string& entry : s.classPath) {
-        line(out, "app.classpath", listEntry("the class path entry", entry));
+        line(out, "app.classpath", listEntry("the class path entry", entry, s.forLinux));
     }
     if (!s.mainModule.empty()) {
         line(out, "app.mainmodule", checked("the main module", s.mainModule));
@@ -112,10 +123,10 @@ std::string cfgText(const LaunchSettings& s) {
         line(out, "app.mainclass", checked("the main class", s.mainClass));
     }
     if (!s.mainJar.empty()) {
-        line(out, "app.mainjar", inAppDir("the main JAR", s.mainJar));
+        line(out, "app.mainjar", inAppDir("the main JAR", s.mainJar, s.forLinux));
     }
     if (!s.splash.empty()) {
-        line(out, "app.splash", inAppDir("the splash image", s.splash));
+        line(out, "app.splash", inAppDir("the splash image", s.splash, s.forLinux));
     }
     if (!s.failureBox) {
         line(out, "app.failurebox", "false");

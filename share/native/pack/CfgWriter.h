@@ -19,6 +19,7 @@ struct LaunchSettings {
     std::vector<std::string> javaOptions;
     std::vector<std::string> arguments;
     bool failureBox = true;
+    bool forLinux = false;   // '/' and ':' in paths and lists, as the Linux launcher reads them
 };
 
 // Throws PackError for a value the file cannot carry: a line break, a NUL,
@@ -33,5 +34,6 @@ bool leavesItsDirectory(const std::string& path);
 // The first line of every configuration this tool writes: it tells an image
 // made by loftwick-pack from other files.
 extern const char* const cfgHeaderLine;
+extern const char* const linuxCfgHeaderLine;
 
 #endif // CFGWRITER_H

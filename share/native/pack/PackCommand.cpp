@@ -65,17 +65,6 @@ const char* const usage =
 "Exit codes: 0 the image was made; 1 it could not be made (the message says why);\n"
 "2 the command line is wrong.\n";
 
-fs::path findLaunchers(const fs::path& self) {
-    const fs::path dir = self.parent_path();
-    for (const fs::path& candidate : {dir, dir / ".." / ".." / "bin"}) {
-        std::error_code ec;
-        if (fs::exists(candidate / guiLauncherName(), ec)) {
-            return candidate.lexically_normal();
-        }
-    }
-    throw PackError("no launcher beside " + self.u8string() + ": name their directory with --launchers");
-}
-
 PackRequest parse(const std::vector<std::string>& args) {
     PackRequest r;
     std::string kind = "gui";
@@ -159,9 +148,7 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
         return 2;
     }
     try {
-        if (request.launchers.empty()) {
-            request.launchers = findLaunchers(self);
-        }
+        request.self = self;
         for (const std::string& warning : pack(request)) {
             err << "loftwick-pack: warning: " << warning << "\n";
         }

@@ -68,6 +68,46 @@ void copyTree(const std::vector<TreeEntry>& entries, const fs::path& to) {
     }
 }
 
+// The runtime's own layout tells the image's system: bin\\jli.dll on
+// Windows, lib/libjli.so (an x86-64 ELF library) on Linux.
+bool runtimeIsForLinux(const fs::path& runtime) {
+    std::error_code ec;
+    if (fs::is_regular_file(runtime / "bin" / "jli.dll", ec)) {
+        return false;
+    }
+    const fs::path jli = runtime / "lib" / "libjli.so";
+    if (fs::is_regular_file(jli, ec)) {
+        std::ifstream in(jli, std::ios::binary);
+        char header[20] = {};
+        in.read(header, sizeof(header));
+        // ELF, 64-bit, e_machine 0x3E (x86-64).
+        if (std::string(header, 5) != "\x7f" "ELF\x02" || header[18] != 0x3E || header[19] != 0) {
+            throw PackError("the Java runtime " + shown(runtime) + " is not for x86-64 Linux: its "
+                            "lib/libjli.so is not an x86-64 ELF library");
+        }
+        return true;
+    }
+    const std::string other = fs::exists(runtime / "lib" / "libjli.dylib", ec) ? " (it is one for macOS)" : "";
+    throw PackError("the Java runtime " + shown(runtime) + " has neither bin\\jli.dll nor "
+                    "lib/libjli.so: it is not a runtime image for Windows or Linux" + other);
+}
+
+// The Linux launcher, renamed bin/NAME and executable.
+std::vector<std::string> placeLinuxLauncher(const PackRequest& r, const fs::path& launchers,
+                                            const fs::path& image) {
+    std::error_code ec;
+    fs::create_directories(image / "bin", ec);
+    const fs::path exe = image / "bin" / fs::u8path(r.name);
+    copyFile(launchers / linuxLauncherName(), exe);
+    fs::permissions(exe, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
+                    | fs::perms::others_read | fs::perms::others_exec, ec);
+    if (ec || (fs::status(exe, ec).permissions() & fs::perms::owner_exec) == fs::perms::none) {
+        return {"this machine cannot mark bin/" + r.name + " executable: run \"chmod +x bin/"
+                + r.name + "\" in the image on Linux, or keep the mode when you archive it"};
+    }
+    return {};
+}
+
 // A file of the input whose name Windows takes for `name` would be replaced.
 void refuseNameTaken(const std::vector<TreeEntry>& input, const std::string& name,
                      const std::string& as) {
@@ -80,7 +120,7 @@ void refuseNameTaken(const std::vector<TreeEntry>& input, const std::string& nam
     }
 }
 
-void stampLauncher(const PackRequest& r, const char* launcher, const std::string& fileName,
+void stampLauncher(const PackRequest& r, const fs::path& from, const std::string& fileName,
                    const fs::path& image) {
     Branding branding = r.branding;
     branding.name = r.name;
@@ -89,15 +129,14 @@ void stampLauncher(const PackRequest& r, const char* launcher, const std::string
         branding.icon = readBinaryFile(r.icon);
         branding.iconWhat = r.icon.u8string();
     }
-    const fs::path from = r.launchers / launcher;
     writeBinaryFile(image / fs::u8path(fileName),
                     stampExecutable(readBinaryFile(from), from.u8string(), branding));
 }
 
-bool startsWithHeader(const fs::path& cfg) {
+bool startsWithHeader(const fs::path& cfg, const char* header = cfgHeaderLine) {
     std::ifstream in(cfg, std::ios::binary);
     std::string first;
-    return in && std::getline(in, first) && first == cfgHeaderLine;
+    return in && std::getline(in, first) && first == header;
 }
 
 // Empty when `output` is an application image this tool made: NAME.exe,
@@ -110,6 +149,13 @@ std::string whyNotAnImage(const fs::path& output) {
     }
     if (!fs::is_directory(status)) {
         return fs::is_regular_file(status) ? "is a file" : "is neither a file nor a folder";
+    }
+    for (fs::directory_iterator it(output / "bin", ec), end; !ec && it != end; it.increment(ec)) {
+        const fs::path cfg = output / "lib" / "app" / fs::u8path(it->path().filename().u8string() + ".cfg");
+        if (fs::is_regular_file(it->path(), ec) && fs::is_directory(output / "lib" / "runtime", ec)
+            && startsWithHeader(cfg, linuxCfgHeaderLine)) {
+            return std::string();
+        }
     }
     for (fs::directory_iterator it(output, ec), end; !ec && it != end; it.increment(ec)) {
         const fs::path exe = it->path();
@@ -233,6 +279,21 @@ bool isWithin(const fs::path& inner, const fs::path& outer) {
 }
 
 const char* guiLauncherName() { return "loftwick-launcher.exe"; }
+const char* linuxLauncherName() { return "loftwick-launcher"; }
+
+fs::path findLaunchers(const fs::path& self, const char* launcher) {
+    const fs::path dir = self.parent_path();
+    // Beside the tool in a release; in the build tree, the Windows build's
+    // bin and the native build's bin hold one kind each.
+    for (const fs::path& candidate : {dir, dir / ".." / ".." / "bin", dir / ".." / "host" / "bin"}) {
+        std::error_code ec;
+        if (fs::is_regular_file(candidate / launcher, ec)) {
+            return candidate.lexically_normal();
+        }
+    }
+    throw PackError(std::string("no ") + launcher + " beside " + self.u8string()
+                    + ": name the launchers' directory with --launchers");
+}
 const char* consoleLauncherName() { return "loftwick-launcher-console.exe"; }
 
 Bytes readBinaryFile(const fs::path& path) {
@@ -262,16 +323,16 @@ std::vector<std::string> pack(const PackRequest& r) {
     requireDirectory(r.runtime, "the Java runtime");
     checkOverlap(r);
     checkOutput(fs::absolute(r.output), r.replace);
+    const bool linux = runtimeIsForLinux(r.runtime);
+    const fs::path launchers = r.launchers.empty()
+            ? findLaunchers(r.self, linux ? linuxLauncherName() : guiLauncherName()) : r.launchers;
     std::error_code ec;
-    if (!fs::is_regular_file(r.runtime / "bin" / "jli.dll", ec)) {
-        throw PackError("the Java runtime " + shown(r.runtime)
-                        + " has no bin\\jli.dll: it is not a runtime image for Windows");
-    }
     const std::vector<TreeEntry> input = walkTree(r.input, "the application directory");
     const std::vector<TreeEntry> runtime = walkTree(r.runtime, "the Java runtime");
     const fs::path cfgName = fs::u8path(r.name + ".cfg");
     refuseNameTaken(input, cfgName.u8string(), "the image's configuration");
     LaunchSettings launch = r.launch;
+    launch.forLinux = linux;
     if (!r.splash.empty()) {
         launch.splash = r.splash.filename().u8string();
         checkName(launch.splash);
@@ -296,22 +357,29 @@ std::vector<std::string> pack(const PackRequest& r) {
 
     // Moved into place at the end, the scratch directory becomes the image.
     const ScratchDirectory image(fs::absolute(r.output));
-    copyTree(input, image.path / "app");
+    const fs::path appDir = linux ? image.path / "lib" / "app" : image.path / "app";
+    copyTree(input, appDir);
     if (!r.splash.empty()) {
-        copyFile(r.splash, image.path / "app" / r.splash.filename());
+        copyFile(r.splash, appDir / r.splash.filename());
     }
-    writeBinaryFile(image.path / "app" / cfgName, Bytes(cfg.begin(), cfg.end()));
-    copyTree(runtime, image.path / "runtime");
-    if (r.kind != PackRequest::Console) {
-        stampLauncher(r, guiLauncherName(), r.name + ".exe", image.path);
-    }
-    if (r.kind != PackRequest::Gui) {
-        stampLauncher(r, consoleLauncherName(),
-                      r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image.path);
+    writeBinaryFile(appDir / cfgName, Bytes(cfg.begin(), cfg.end()));
+    copyTree(runtime, linux ? image.path / "lib" / "runtime" : image.path / "runtime");
+    std::vector<std::string> warnings;
+    if (linux) {
+        warnings = placeLinuxLauncher(r, launchers, image.path);
+    } else {
+        if (r.kind != PackRequest::Console) {
+            stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image.path);
+        }
+        if (r.kind != PackRequest::Gui) {
+            stampLauncher(r, launchers / consoleLauncherName(),
+                          r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image.path);
+        }
+        const Branding& b = r.branding;
+        warnings = installerObjections(b.productName.empty() ? r.name : b.productName, b.version,
+                                       b.vendor.empty() ? r.name : b.vendor,
+                                       b.description.empty() ? r.name : b.description);
     }
     moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
-    const Branding& b = r.branding;
-    return installerObjections(b.productName.empty() ? r.name : b.productName, b.version,
-                               b.vendor.empty() ? r.name : b.vendor,
-                               b.description.empty() ? r.name : b.description);
+    return warnings;
 }

@@ -17,7 +17,8 @@ struct PackRequest {
     std::filesystem::path input;         // copied into app\ .
     std::filesystem::path runtime;       // copied into runtime\ .
     std::filesystem::path output;        // the image directory
-    std::filesystem::path launchers;     // holds the launcher executables
+    std::filesystem::path launchers;     // holds the launcher executables; empty: found from `self`
+    std::filesystem::path self;          // this tool
     std::filesystem::path splash;        // optional; copied into app\ .
     std::filesystem::path icon;          // optional .ico
     LaunchSettings launch;
@@ -35,6 +36,11 @@ std::vector<std::string> pack(const PackRequest& request);
 // The file names of the launchers the kind needs, in the launchers directory.
 const char* guiLauncherName();
 const char* consoleLauncherName();
+const char* linuxLauncherName();
+
+// The directory beside the tool `self` (or in its build tree) that holds
+// `launcher`; throws PackError when none does.
+std::filesystem::path findLaunchers(const std::filesystem::path& self, const char* launcher);
 
 // A path as messages show it: UTF-8, in double quotes.
 std::string shown(const std::filesystem::path& path);
