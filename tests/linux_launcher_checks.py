@@ -8,6 +8,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -69,6 +70,35 @@ def run(exe, *args, env=None):
     r = subprocess.run([exe, *args], capture_output=True, env=environment, timeout=60)
     facts = dict(line.partition("=")[::2] for line in r.stdout.decode("utf-8", "replace").splitlines())
     return r.returncode, facts, r.stderr.decode("utf-8", "replace")
+
+
+def check_splash(c, launcher, jars, runtime, work):
+    """app.splash under Xvfb: the runtime shows it before main runs."""
+    if not shutil.which("Xvfb"):
+        print("SKIP: no Xvfb for the splash screen")
+        return
+    import make_icon
+    exe = make_image(os.path.join(work, "Splash"), launcher, "Splash",
+                     "[Application]\napp.mainjar=$APPDIR/probe.jar\napp.splash=$APPDIR/splash.png\n" +
+                     runtime, jars)
+    with open(os.path.join(work, "Splash", "lib", "app", "splash.png"), "wb") as f:
+        f.write(make_icon.png(64, (0, 120, 200)))
+    display_file = os.path.join(work, "display")
+    with open(display_file, "w") as out:
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24"], stdout=out,
+                                stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(40):
+            if open(display_file).read().strip():
+                break
+            time.sleep(0.25)
+        display = ":" + open(display_file).read().strip()
+        code, facts, err = run(exe, "splash", env={"LANG": "C.UTF-8", "DISPLAY": display})
+        c.check("app.splash under an X display: SplashScreen.getSplashScreen() is not null",
+                code == 0 and facts.get("splash") == "true", str(facts) + err)
+    finally:
+        xvfb.kill()
+        xvfb.wait()
 
 
 def main(launcher, pack, work):
@@ -178,6 +208,8 @@ def main(launcher, pack, work):
             code == 1 and err.startswith("dlopen(%s) failed: " % os.path.join(work, "Own", "lib", "runtime",
                                                                              "lib", "libjli.so"))
             and err.count("\n") == 1, err)
+
+    check_splash(c, launcher, jars, runtime, work)
 
     code, facts, err = run(exe, env={"LANG": "C.UTF-8", "LOFTWICK_DEBUG": "true"})
     c.check("LOFTWICK_DEBUG=true traces to standard error", code == 0 and
