@@ -38,6 +38,7 @@ bench: build
 	./scripts/wine-run.sh $(abspath $(BUILD_DIR))/wineprefix $(BUILD_DIR)/bin/loftwick-startup-bench.exe \
 	    $(or $(RUNS),30) "Z:$(subst /,\\,$(abspath $(BUILD_DIR))/bench)"
 	/usr/bin/python3 bench/installer_bench.py $(BUILD_DIR) $(HOST_DIR)/bin/loftwick-pack
+	/usr/bin/python3 bench/linux_bench.py $(HOST_DIR) $(or $(RUNS),30)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -41,5 +41,9 @@ target_link_options(loftwick-launcher PRIVATE -static-libstdc++ -static-libgcc
                     -Wl,--export-dynamic-symbol=jvmLauncherGetAPI)
 loftwick_warnings(loftwick-launcher)
 
+# make bench: the baseline of the Linux launcher's startup.
+add_executable(loftwick-jli-caller bench/JliCaller.c)
+target_link_libraries(loftwick-jli-caller PRIVATE ${CMAKE_DL_LIBS})
+
 enable_testing()
 include(tests/HostTests.cmake)
