@@ -2,7 +2,8 @@
 # Packs a sample application with the build machine's own loftwick-pack (an
 # icon, version information) and runs it under Wine on both roads, showing
 # what Windows reads from the stamped executable and what a Java runtime
-# would be handed.
+# would be handed; then packs it for Linux around a runtime made by jlink
+# and runs it for real.
 set -eu
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -133,3 +134,14 @@ echo "   HelloApp folder left: $(ls -d "$iprefix/drive_c/users/$(id -un)/AppData
     2>/dev/null || echo none)"
 WINEPREFIX="$iprefix" wineserver -k 2>/dev/null || true
 rm -rf "$iprefix"
+
+echo
+echo "== Linux: the same application packed around a runtime made by jlink, and run"
+rm -rf "$work/linux-jre"
+jlink --add-modules java.base --output "$work/linux-jre" --strip-debug --no-header-files --no-man-pages
+"$build/host/bin/loftwick-pack" --name hello --input "$work/app" --runtime "$work/linux-jre" \
+    --output "$build/demo-linux" --main-class hello.Main --class-path hello.jar --class-path util.jar \
+    --java-option -Xmx64m --replace
+(cd "$build/demo-linux" && find bin lib/app -type f | sort | sed 's/^/   /')
+echo "   \$ $build/demo-linux/bin/hello"
+"$build/demo-linux/bin/hello" | sed 's/^/   /'

@@ -3,7 +3,9 @@
 #   DIST/loftwick-VERSION-windows-x64.zip   the launchers, loftwick-inspect.exe,
 #                                           loftwick-pack.exe, README, LICENSE
 #   DIST/loftwick-VERSION-linux-x64.tar.gz  the native loftwick-pack beside the
-#                                           launchers it stamps, README, LICENSE
+#                                           launchers it uses, README, LICENSE
+# Both carry the Windows launchers and the Linux one: either tool packs for
+# either system.
 # Usage: dist.sh BUILD_DIR [DIST_DIR]
 set -eu
 build=$(cd "${1:-build}" && pwd)
@@ -27,6 +29,10 @@ for f in $launchers; do
     cp "$build/bin/$f" "$linux/"
 done
 cp "$build/host/bin/loftwick-pack" "$linux/"
+for d in "$win" "$linux"; do
+    cp "$build/host/bin/loftwick-launcher" "$d/"
+    strip "$d/loftwick-launcher" 2>/dev/null || true
+done
 strip "$linux/loftwick-pack" 2>/dev/null || true
 # Each archive's README tells what that archive holds, nothing of building.
 cp "$root/dist/README-windows-x64.md" "$win/README.md"
