@@ -28,8 +28,19 @@ add_library(loftwick-linux-core STATIC
     linux/native/common/LinuxFileUtils.cpp
     linux/native/common/LinuxSysInfo.cpp
     linux/native/common/LinuxTstrings.cpp
+    linux/native/applauncher/LinuxImageLayout.cpp
 )
 target_include_directories(loftwick-linux-core PUBLIC share/native/common share/native/applauncher)
+# The inspector, for Linux images: the shared inspection over this core.
+add_executable(loftwick-inspect
+    share/native/inspect/Inspection.cpp
+    linux/native/inspect/LinuxInspectMain.cpp
+    linux/native/inspect/LinuxInspection.cpp
+)
+target_include_directories(loftwick-inspect PRIVATE share/native/inspect)
+target_link_libraries(loftwick-inspect PRIVATE loftwick-linux-core loftwick-appcheck)
+target_link_options(loftwick-inspect PRIVATE -static-libstdc++ -static-libgcc)
+loftwick_warnings(loftwick-inspect)
 target_compile_definitions(loftwick-linux-core PUBLIC
     "LOFTWICK_EXPORT=__attribute__((visibility(\"default\")))")
 target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})

@@ -28,12 +28,12 @@ done
 for f in $launchers; do
     cp "$build/bin/$f" "$linux/"
 done
-cp "$build/host/bin/loftwick-pack" "$linux/"
+cp "$build/host/bin/loftwick-pack" "$build/host/bin/loftwick-inspect" "$linux/"
 for d in "$win" "$linux"; do
     cp "$build/host/bin/loftwick-launcher" "$d/"
     strip "$d/loftwick-launcher" 2>/dev/null || true
 done
-strip "$linux/loftwick-pack" 2>/dev/null || true
+strip "$linux/loftwick-pack" "$linux/loftwick-inspect" 2>/dev/null || true
 # Each archive's README tells what that archive holds, nothing of building.
 cp "$root/dist/README-windows-x64.md" "$win/README.md"
 cp "$root/dist/README-linux-x64.md" "$linux/README.md"

@@ -187,6 +187,18 @@ def main(launcher, pack, work):
             facts.get("probe.option") == "packed" and facts.get("arg[0]") == "x",
             r.stderr.decode() + str(facts) + err)
 
+    # loftwick-inspect reads Linux images, with the checks packing makes.
+    inspect = os.path.join(os.path.dirname(launcher), "loftwick-inspect")
+    r = subprocess.run([inspect, own], capture_output=True)
+    c.check("loftwick-inspect reads the packed Linux image: problems none, exit code 0",
+            r.returncode == 0 and b"Problems: none\n" in r.stdout and
+            ("Runtime library: %s/lib/runtime/lib/libjli.so" % os.path.join(work, "Own")).encode() in r.stdout,
+            r.stdout.decode() + r.stderr.decode())
+    r = subprocess.run([inspect, bad], capture_output=True)
+    c.check("loftwick-inspect finds a misspelt main class in a Linux image: exit code 2",
+            r.returncode == 2 and b"the main class probe.Mian is not in the class path (did you mean "
+            b"probe.Main?)" in r.stdout, r.stdout.decode())
+
     # The launcher's own errors: one message on standard error, exit code 1.
     cfg = os.path.join(work, "Own", "lib", "app", "Own.cfg")
     os.rename(cfg, cfg + ".off")

@@ -1,10 +1,6 @@
 // The Linux launcher: works out its image from its own location, reads
 // lib/app/<name>.cfg, and starts the bundled runtime's libjli.so in this
 // process. No relaunch: Linux needs no search-path change for it.
-//
-//   ROOT/bin/NAME           this launcher ($BINDIR)
-//   ROOT/lib/app/NAME.cfg   the configuration, beside the application's files ($APPDIR)
-//   ROOT/lib/runtime/       the Java runtime, lib/libjli.so inside ($ROOTDIR is ROOT)
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -23,16 +19,6 @@ namespace {
 
 bool appExitCodeSet = false;
 int appExitCode = 0;
-
-AppLauncher& configureForLinuxImage(AppLauncher& launcher, const tstring& launcherPath) {
-    const tstring rootDir = FileUtils::dirname(FileUtils::dirname(launcherPath));
-    const tstring libDir = FileUtils::joinPath(rootDir, L"lib");
-    return launcher.setRootDir(rootDir)
-            .addJvmLibCandidate(L"lib/libjli.so")
-            .setAppDir(FileUtils::joinPath(libDir, L"app"))
-            .setLibraryPathVariable(tstring())
-            .setFallbackRuntimeDir(FileUtils::joinPath(libDir, L"runtime"));
-}
 
 // The runtime reads paths and arguments in the locale's character set:
 // under LANG=C, a non-ASCII install path fails to start and non-ASCII
@@ -53,7 +39,7 @@ void giveTheRuntimeUtf8() {
 void launchApp() {
     const tstring launcherPath = SysInfo::getProcessModulePath();
     AppLauncher appLauncher;
-    configureForLinuxImage(appLauncher, launcherPath);
+    configureForImage(appLauncher, launcherPath);
     const std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
     giveTheRuntimeUtf8();
     // The process's exit code is the application's: the runtime returns it

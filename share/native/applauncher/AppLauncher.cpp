@@ -20,15 +20,6 @@ AppLauncher::AppLauncher()
     : commandLineArgs(SysInfo::getCommandArgs(SysInfo::WithoutProgramName)),
       executablePath(SysInfo::getProcessModulePath()) {}
 
-AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath) {
-    const tstring rootDir = FileUtils::dirname(launcherPath);
-    return launcher.setRootDir(rootDir)
-            .addJvmLibCandidate(L"bin\\jli.dll")
-            .setAppDir(FileUtils::joinPath(rootDir, L"app"))
-            .setLibraryPathVariable(L"PATH")
-            .setFallbackRuntimeDir(FileUtils::joinPath(rootDir, L"runtime"));
-}
-
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
                    const tstring_array& candidates) {
     const PropertyMap& props = cfg.sectionProperties(CfgFile::application);

@@ -54,8 +54,8 @@ private:
     tstring_array jvmLibCandidates;
 };
 
-// The layout of an application image around its launcher: root = the
-// launcher's directory, "app" and "runtime" beside it, PATH, "bin\jli.dll".
+// The platform's layout of an application image around its launcher
+// (WinImageLayout, LinuxImageLayout).
 AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath);
 
 class CfgFile;

@@ -91,13 +91,13 @@ void checkExists(Inspection& report, const std::string& kind, const tstring& pat
 // packing; `args` are the runtime's, as the launcher would pass them.
 void checkApplicationOf(Inspection& report, const tstring_array& args, size_t options) {
     const auto entry = [](const tstring& p) {
-        return AppPathEntry{tstrings::encodeUtf8(p), std::filesystem::path(p)};
+        return AppPathEntry{tstrings::encodeUtf8(p), std::filesystem::u8path(tstrings::encodeUtf8(p))};
     };
     AppCheckRequest c;
     for (size_t i = 1; i < options && i < args.size(); ++i) {
         const tstring& a = args[i];
         if ((a == L"-classpath" || a == L"--module-path") && i + 1 < options) {
-            for (const tstring& e : tstrings::splitOn(args[++i], L";")) {
+            for (const tstring& e : tstrings::splitOn(args[++i], FileUtils::pathListSeparator)) {
                 (a == L"-classpath" ? c.classPath : c.modulePath).push_back(entry(e));
             }
         } else if (!tstrings::hasPrefix(a, L"-splash:") && !tstrings::hasPrefix(a, L"-Dloftwick.app-path=")) {
@@ -112,15 +112,15 @@ void checkApplicationOf(Inspection& report, const tstring_array& args, size_t op
     } else if (options < args.size()) {
         c.mainClass = tstrings::encodeUtf8(args[options]);
     }
-    c.runtime = std::filesystem::path(report.runtimeDir);
+    c.runtime = std::filesystem::u8path(tstrings::encodeUtf8(report.runtimeDir));
     for (const std::string& problem : checkApplication(c)) {
         report.problems.push_back(problem);
     }
 }
 
 // What the runtime would take otherwise than meant: an argument file among
-// the Java options (not read when started by the launcher), and a runtime
-// folder just above the image (taken as the runtime's home before its own).
+// the Java options (not read when started by the launcher), and what the
+// platform's runtime takes for its home.
 void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launcherPath) {
     for (size_t i = 1; i < jvm.runtimeOptionCount(); ++i) {
         if (tstrings::hasPrefix(jvm.getArgs()[i], L"@")) {
@@ -129,13 +129,7 @@ void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launche
                   "the launcher");
         }
     }
-    const tstring above = FileUtils::dirname(FileUtils::dirname(launcherPath));
-    if (!above.empty() && FileUtils::isFileExists(FileUtils::joinPath(above, L"bin\\java.dll"))
-        && tstrings::asciiLower(above) != tstrings::asciiLower(report.runtimeDir)) {
-        report.problems.push_back("the folder above the image, " + inQuotes(above)
-            + ", holds bin\\java.dll: the runtime would take it as its home instead of "
-            + inQuotes(report.runtimeDir));
-    }
+    checkRuntimeHome(report, launcherPath);
 }
 
 // Only "false" turns the box off; anything else keeps it, likely unmeant.
@@ -165,7 +159,7 @@ void checkMainEntry(Inspection& report, const CfgFile& cfg) {
 // What the launcher reads otherwise than the file's author meant: UTF-16,
 // and lines that end with a carriage return alone (read as one line).
 void checkEncoding(Inspection& report) {
-    std::ifstream in(report.cfgFile.c_str(), std::ios::binary);
+    std::ifstream in(std::filesystem::u8path(tstrings::encodeUtf8(report.cfgFile)), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0) {
         report.problems.push_back("the file is UTF-16 (it starts with a UTF-16 byte-order mark): "
@@ -248,15 +242,7 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
     } catch (const TarnErrorBase& e) {
         report.error = e.rawMessage();
     }
-    // A ';' in the app directory keeps PATH from ever listing it: the
-    // launcher then starts in its own process instead of relaunching.
-    if (pathHasAppDir) {
-        report.road = "in-process (PATH lists the app directory)";
-    } else if (launcher.getAppDir().find(L';') == tstring::npos) {
-        report.road = "relaunch (PATH lacks the app directory)";
-    } else {
-        report.road = "in-process (PATH cannot list the app directory)";
-    }
+    report.road = launchRoad(launcher, pathHasAppDir);
     return report;
 }
 

@@ -31,6 +31,12 @@ struct Inspection {
     std::string json() const;
 };
 
+// The platform's part (WinInspection, LinuxInspection): the road a launch
+// takes, and a runtime home the runtime would find otherwise than meant.
+class AppLauncher;
+std::string launchRoad(const AppLauncher& launcher, bool pathHasAppDir);
+void checkRuntimeHome(Inspection& report, const tstring& launcherPath);
+
 // Reads the image of the launcher at `launcherPath` as that launcher would
 // when started with `args`.
 Inspection inspectImage(const tstring& launcherPath, const tstring_array& args);
