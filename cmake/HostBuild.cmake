@@ -19,6 +19,7 @@ add_library(loftwick-linux-core STATIC
     share/native/common/Log.cpp
     share/native/common/FileUtils.cpp
     share/native/common/app.cpp
+    share/native/common/OutputTail.cpp
     share/native/applauncher/CfgFile.cpp
     share/native/applauncher/AppLauncher.cpp
     share/native/applauncher/JvmLauncher.cpp

@@ -16,6 +16,19 @@ target_compile_definitions(loftwick-pack-tests PRIVATE
 loftwick_warnings(loftwick-pack-tests)
 add_test(NAME pack COMMAND loftwick-pack-tests)
 
+# The platform-neutral units' table tests, the same sources as under Wine,
+# natively over the Linux side of the support library.
+add_executable(loftwick-linux-unit-tests
+    tests/CfgFileTest.cpp
+    tests/OutputTailTest.cpp
+    tests/TestFiles.cpp
+    tests/LinuxTestFiles.cpp
+)
+target_include_directories(loftwick-linux-unit-tests PRIVATE tests)
+target_link_libraries(loftwick-linux-unit-tests PRIVATE loftwick-linux-core gtest_main)
+loftwick_warnings(loftwick-linux-unit-tests)
+add_test(NAME linux-unit COMMAND loftwick-linux-unit-tests)
+
 # Checks that need the Windows build as well: a packed image passes the
 # end-to-end suite under Wine, Windows reads its stamps, and pefile,
 # osslsigncode, loftwick-pack.exe and loftwick-inspect agree with it.

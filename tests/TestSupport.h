@@ -6,30 +6,12 @@
 #include <string>
 
 #include "JarFixtures.h"
+#include "TestFiles.h"
 #include "WinSysHeaders.h"
 #include "tstrings.h"
 
 namespace testing_support {
 
-// A unique directory under the temp directory, removed with everything in it.
-class TempDir {
-public:
-    explicit TempDir(const tstring& nameHint = L"loftwick");
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const tstring& path() const { return dir; }
-    tstring operator/(const tstring& rel) const;
-
-private:
-    tstring dir;
-};
-
-void makeDirs(const tstring& path);
-void removeTree(const tstring& path);
-void writeFile(const tstring& path, const std::string& bytes);
-std::string readFile(const tstring& path);
 void copyFile(const tstring& from, const tstring& to);
 
 // Directory holding the test executables, the launcher and the stand-ins.
@@ -111,7 +93,6 @@ tstring quoteArg(const tstring& arg);
 // Expected bytes computed without the code under test: UTF-8 by its
 // definition; code page 1252, which holds ASCII and U+00A0..U+00FF as the
 // same byte values (anything else throws).
-std::string utf8(const tstring& text);
 std::string cp1252(const tstring& text);
 
 // The file the stand-in runtime appends its record to.

@@ -95,13 +95,15 @@ const CfgFile::Names& CfgFile::propertyNames() {
 }
 
 CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
+    // Windows reports a folder as "Permission denied", Linux opens it.
+    if (FileUtils::isDirectory(path)) {
+        TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
+                   << "it is a folder, not a file", 157);
+    }
     std::ifstream input(std::filesystem::u8path(tstrings::encodeUtf8(path)));
     if (!input.good()) {
-        const std::string reason = crtErrorText();
-        // Windows reports a folder as "Permission denied".
         TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
-                   << (FileUtils::isDirectory(path) ? std::string("it is a folder, not a file")
-                                                    : reason), 157);
+                   << crtErrorText(), 157);
     }
     return load(input, path, observer);
 }
@@ -129,6 +131,10 @@ CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver*
     std::string raw;
     while (std::getline(input, raw)) {
         ++lineNumber;
+        // A file edited on Windows reads the same everywhere.
+        if (!raw.empty() && raw.back() == '\r') {
+            raw.pop_back();
+        }
         const tstring line = tstrings::decodeUtf8(raw);
         if (line.empty()) {
             if (observer && !raw.empty()) {
