@@ -223,6 +223,10 @@ def main(launcher, pack, work):
 
     check_splash(c, launcher, jars, runtime, work)
 
+    symbols = subprocess.run(["objdump", "-T", launcher], capture_output=True).stdout.decode()
+    c.check("the launcher exports jvmLauncherGetAPI (objdump -T)",
+            any(line.split()[-1:] == ["jvmLauncherGetAPI"] for line in symbols.splitlines()), symbols[-500:])
+
     code, facts, err = run(exe, env={"LANG": "C.UTF-8", "LOFTWICK_DEBUG": "true"})
     c.check("LOFTWICK_DEBUG=true traces to standard error", code == 0 and
             "[TRACE] app.cpp:" in err and "jli arg[0]: [%s]" % exe in err, err[:2000])

@@ -37,6 +37,25 @@ def wine(build, *args, env=None):
                           capture_output=True, env=None if env is None else {**os.environ, **env})
 
 
+def check_linux_from_windows(c, build, inputs, work):
+    """loftwick-pack.exe makes a Linux image too, and says what it cannot do."""
+    jre = os.path.join(work, "linux-jre")
+    os.makedirs(os.path.join(jre, "lib"))
+    with open(os.path.join(jre, "lib", "libjli.so"), "wb") as f:
+        f.write(b"\x7fELF\x02" + bytes(13) + b"\x3e" + bytes(45))  # x86-64
+    image = os.path.join(work, "linux-from-windows")
+    r = wine(build, os.path.join(build, "bin", "loftwick-pack.exe"), "--name", "hello", "--input",
+             windows_path(inputs), "--runtime", windows_path(jre), "--output", windows_path(image),
+             "--main-class", "hello.Main", "--class-path", "hello.jar", "--class-path", "lib/util.jar")
+    launcher = os.path.join(image, "bin", "hello")
+    cfg = open(os.path.join(image, "lib", "app", "hello.cfg")).read() if r.returncode == 0 else ""
+    c.check("loftwick-pack.exe makes a Linux image, and says to mark bin/hello executable",
+            r.returncode == 0 and os.path.exists(launcher) and
+            filecmp.cmp(launcher, os.path.join(build, "host", "bin", "loftwick-launcher"), shallow=False) and
+            "app.classpath=$APPDIR/hello.jar\napp.classpath=$APPDIR/lib/util.jar\n" in cfg and
+            b'run "chmod +x bin/hello"' in r.stderr, r.stderr.decode() + cfg)
+
+
 def check_real_runtime(c, build, pack, inputs, icon, work):
     """An image packed around the real runtime launches through its jli.dll."""
     runtime = os.path.join(build, "real-runtime")
@@ -237,6 +256,7 @@ def run_checks(build, pack, work):
             not os.path.exists(os.path.join(work, "again")), r.stderr.decode())
 
     check_real_runtime(c, build, pack, inputs, icon, work)
+    check_linux_from_windows(c, build, inputs, work)
 
     # The Linux release archive: its loftwick-pack finds the launchers beside it.
     dist = os.path.join(work, "dist")
