@@ -210,6 +210,14 @@ def main(launcher, pack, work):
     code, _, err = run(own)
     c.check("no runtime: one message, exit code 1", code == 1 and err ==
             'Failed to find JVM in "%s" directory.\n' % os.path.join(work, "Own", "lib", "runtime"), err)
+    lacking = os.path.join(work, "lacking-jre")
+    shutil.copytree(jre, lacking, symlinks=True)
+    os.remove(os.path.join(lacking, "lib", "libjli.so"))
+    os.symlink(lacking, os.path.join(work, "Own", "lib", "runtime"))
+    code, _, err = run(own)
+    c.check("a runtime without libjli.so: one message, exit code 1", code == 1 and err ==
+            'Failed to find JVM in "%s" directory.\n' % os.path.join(work, "Own", "lib", "runtime"), err)
+    os.remove(os.path.join(work, "Own", "lib", "runtime"))
     broken = os.path.join(work, "broken-jre")
     shutil.copytree(jre, broken, symlinks=True)
     with open(os.path.join(broken, "lib", "libjli.so"), "w") as f:
