@@ -14,16 +14,7 @@ loftwick_warnings(loftwick-pack)
 # Linux side of the support library. It loads the runtime's libjli.so, so it
 # links the C library dynamically; the C++ library goes in.
 add_library(loftwick-linux-core STATIC
-    share/native/common/tstrings.cpp
-    share/native/common/ErrorHandling.cpp
-    share/native/common/Log.cpp
-    share/native/common/FileUtils.cpp
-    share/native/common/app.cpp
-    share/native/common/OutputTail.cpp
-    share/native/applauncher/CfgFile.cpp
-    share/native/applauncher/AppLauncher.cpp
-    share/native/applauncher/JvmLauncher.cpp
-    share/native/applauncher/JvmLauncherLib.cpp
+    ${LOFTWICK_SHARED_LAUNCHER_SOURCES}
     linux/native/common/LinuxDll.cpp
     linux/native/common/LinuxErrorHandling.cpp
     linux/native/common/LinuxFileUtils.cpp
@@ -34,6 +25,7 @@ add_library(loftwick-linux-core STATIC
 target_include_directories(loftwick-linux-core PUBLIC share/native/common share/native/applauncher)
 # The inspector, for Linux images: the shared inspection over this core.
 add_executable(loftwick-inspect
+    share/native/inspect/InspectCommand.cpp
     share/native/inspect/Inspection.cpp
     linux/native/inspect/LinuxInspectMain.cpp
     linux/native/inspect/LinuxInspection.cpp
