@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <system_error>
 #include <utility>
@@ -256,6 +257,37 @@ void refuse(const std::vector<std::string>& problems) {
     }
 }
 
+// The image's files in `image`; returns what a later step will refuse.
+std::vector<std::string> buildImage(const PackRequest& r, bool linux, const fs::path& launchers,
+                                    const std::vector<TreeEntry>& input,
+                                    const std::vector<TreeEntry>& runtime, const fs::path& cfgName,
+                                    const std::string& cfg, const fs::path& image) {
+    const fs::path appDir = linux ? image / "lib" / "app" : image / "app";
+    copyTree(input, appDir);
+    if (!r.splash.empty()) {
+        copyFile(r.splash, appDir / r.splash.filename());
+    }
+    writeBinaryFile(appDir / cfgName, Bytes(cfg.begin(), cfg.end()));
+    copyTree(runtime, linux ? image / "lib" / "runtime" : image / "runtime");
+    std::vector<std::string> warnings;
+    if (linux) {
+        warnings = placeLinuxLauncher(r, launchers, image);
+    } else {
+        if (r.kind != PackRequest::Console) {
+            stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image);
+        }
+        if (r.kind != PackRequest::Gui) {
+            stampLauncher(r, launchers / consoleLauncherName(),
+                          r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image);
+        }
+        const Branding& b = r.branding;
+        warnings = installerObjections(b.productName.empty() ? r.name : b.productName, b.version,
+                                       b.vendor.empty() ? r.name : b.vendor,
+                                       b.description.empty() ? r.name : b.description);
+    }
+    return warnings;
+}
+
 } // namespace
 
 std::string shown(const fs::path& path) {
@@ -349,37 +381,34 @@ std::vector<std::string> pack(const PackRequest& r) {
     } catch (const PackError& e) {
         problems.push_back(e.what());
     }
-    for (const std::string& p : checkApplication(checkRequest(r))) {
-        problems.push_back(p);
-    }
-    refuse(problems);
-    fs::create_directories(fs::absolute(r.output).parent_path(), ec);
-
-    // Moved into place at the end, the scratch directory becomes the image.
-    const ScratchDirectory image(fs::absolute(r.output));
-    const fs::path appDir = linux ? image.path / "lib" / "app" : image.path / "app";
-    copyTree(input, appDir);
-    if (!r.splash.empty()) {
-        copyFile(r.splash, appDir / r.splash.filename());
-    }
-    writeBinaryFile(appDir / cfgName, Bytes(cfg.begin(), cfg.end()));
-    copyTree(runtime, linux ? image.path / "lib" / "runtime" : image.path / "runtime");
-    std::vector<std::string> warnings;
-    if (linux) {
-        warnings = placeLinuxLauncher(r, launchers, image.path);
-    } else {
-        if (r.kind != PackRequest::Console) {
-            stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image.path);
+    // Reading every class header takes a while: it runs while the image is
+    // copied beside the output, and a refusal discards the copy.
+    std::future<std::vector<std::string>> application = std::async(
+            std::launch::async, [request = checkRequest(r)] { return checkApplication(request); });
+    const auto refuseWithApplication = [&]() {
+        for (const std::string& p : application.get()) {
+            problems.push_back(p);
         }
-        if (r.kind != PackRequest::Gui) {
-            stampLauncher(r, launchers / consoleLauncherName(),
-                          r.name + (r.kind == PackRequest::Both ? ".com" : ".exe"), image.path);
-        }
-        const Branding& b = r.branding;
-        warnings = installerObjections(b.productName.empty() ? r.name : b.productName, b.version,
-                                       b.vendor.empty() ? r.name : b.vendor,
-                                       b.description.empty() ? r.name : b.description);
+        refuse(problems);
+    };
+    if (!problems.empty()) {
+        refuseWithApplication();
     }
-    moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
-    return warnings;
+    const fs::path parent = fs::absolute(r.output).parent_path();
+    const bool parentExisted = fs::exists(parent, ec);
+    fs::create_directories(parent, ec);
+    try {
+        // Moved into place at the end, the scratch directory becomes the image.
+        const ScratchDirectory image(fs::absolute(r.output));
+        const std::vector<std::string> warnings = buildImage(r, linux, launchers, input, runtime,
+                                                             cfgName, cfg, image.path);
+        refuseWithApplication();
+        moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
+        return warnings;
+    } catch (...) {
+        if (!parentExisted) {
+            fs::remove(parent, ec);  // only when still empty
+        }
+        throw;
+    }
 }
