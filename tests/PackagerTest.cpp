@@ -279,6 +279,11 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
         EXPECT_NE(err.str().find(row.problem), std::string::npos) << err.str();
         EXPECT_EQ(entries(), (std::vector<std::string>{"in", "jre"}));
     }
+    // Refused after the image was copied beside the output (the class
+    // headers are read meanwhile): neither the copy nor a folder made for it stays.
+    EXPECT_EQ(run({"--name", "A", "--output", (dir / "new" / "Img").string(), "--main-class", "app.Main",
+                   "--class-path", "new.jar"}), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"in", "jre"}));
     // What the runtime reads fine: a jar's Class-Path, a folder's jars, a
     // multi-release jar's newer classes, a property whose value holds " -".
     for (const auto& args : std::vector<std::vector<std::string>>{
