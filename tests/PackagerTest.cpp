@@ -232,6 +232,9 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
     jar("nomain.jar", {{"app/Main.class", classFile(61)}});
     jar("badmain.jar", {{"META-INF/MANIFEST.MF", manifest("Main-Class: app.Gone\r\n")}});
     jar("cp.jar", {{"META-INF/MANIFEST.MF", manifest("Main-Class: util.U\r\nClass-Path: lib/util.jar\r\n")}});
+    jar("cpdir.jar", {{"META-INF/MANIFEST.MF", manifest("Main-Class: dir.M\r\nClass-Path: classes/\r\n")}});
+    fs::create_directories(dir / "in" / "classes" / "dir");
+    writeBinaryFile(dir / "in" / "classes" / "dir" / "M.class", bytesOf(classFile(61)));
     jar("mods/other.jar", {{"module-info.class", moduleInfo("other.mod")}});
     jar("hello/hello.jar", {{"module-info.class", moduleInfo("hello.mod")}});
     jar("new.jar", {{"app/Main.class", classFile(65)}, {"app/Other.class", classFile(65)}});
@@ -284,10 +287,11 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
     EXPECT_EQ(run({"--name", "A", "--output", (dir / "new" / "Img").string(), "--main-class", "app.Main",
                    "--class-path", "new.jar"}), 1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"in", "jre"}));
-    // What the runtime reads fine: a jar's Class-Path, a folder's jars, a
+    // What the runtime reads fine: a jar's Class-Path (a jar, a folder), a folder's jars, a
     // multi-release jar's newer classes, a property whose value holds " -".
     for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--main-jar", "cp.jar"}, {"--main-class", "util.U", "--class-path", "lib/*"},
+             {"--main-jar", "cp.jar"}, {"--main-jar", "cpdir.jar"},
+             {"--main-class", "util.U", "--class-path", "lib/*"},
              {"--main-class", "app.Main", "--class-path", "mr.jar", "--java-option", "-Dx=a -b"}}) {
         std::vector<std::string> all = {"--name", "A", "--output", (dir / "Img").string(), "--replace"};
         all.insert(all.end(), args.begin(), args.end());

@@ -125,7 +125,10 @@ private:
             const size_t end = std::min(classPath.find(' ', start), classPath.size());
             const fs::path next = path.parent_path() / fs::u8path(classPath.substr(start, end - start));
             std::error_code ec;
-            if (fs::is_regular_file(next, ec)) {
+            // An entry the runtime cannot find it skips without a word.
+            if (fs::is_directory(next, ec)) {
+                addFolder(next);
+            } else if (fs::is_regular_file(next, ec)) {
                 addJar(next, quoted(next.filename().u8string()) + " (in the Class-Path of " + shown + ")");
             }
             start = end;
