@@ -8,8 +8,6 @@
 #include <memory>
 
 #include "AppLauncher.h"
-#include "ErrorHandling.h"
-#include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "SysInfo.h"
