@@ -29,6 +29,7 @@ add_executable(loftwick-inspect
     share/native/inspect/Inspection.cpp
     linux/native/inspect/LinuxInspectMain.cpp
     linux/native/inspect/LinuxInspection.cpp
+    linux/native/common/LinuxGlibcFloor.cpp
 )
 target_include_directories(loftwick-inspect PRIVATE share/native/inspect)
 target_link_libraries(loftwick-inspect PRIVATE loftwick-linux-core loftwick-appcheck)
@@ -39,7 +40,9 @@ target_compile_definitions(loftwick-linux-core PUBLIC
 target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})
 loftwick_warnings(loftwick-linux-core)
 
-add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp)
+add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp
+               linux/native/applauncher/DesktopReport.cpp
+               linux/native/common/LinuxGlibcFloor.cpp)
 target_link_libraries(loftwick-launcher PRIVATE loftwick-linux-core)
 target_link_options(loftwick-launcher PRIVATE -static-libstdc++ -static-libgcc
                     -Wl,--export-dynamic-symbol=jvmLauncherGetAPI)

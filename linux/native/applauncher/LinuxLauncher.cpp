@@ -1,6 +1,7 @@
 // The Linux launcher: works out its image from its own location, reads
 // lib/app/<name>.cfg, and starts the bundled runtime's libjli.so in this
-// process. No relaunch: Linux needs no search-path change for it.
+// process. Started from the desktop, where no one sees its output, it runs
+// the application as its child instead, to show the user why it failed.
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +9,8 @@
 #include <memory>
 
 #include "AppLauncher.h"
+#include "DesktopReport.h"
+#include "FileUtils.h"
 #include "JvmLauncher.h"
 #include "Log.h"
 #include "SysInfo.h"
@@ -17,6 +20,22 @@ namespace {
 
 bool appExitCodeSet = false;
 int appExitCode = 0;
+bool reportToDesktop = false;
+char** launchArgv = nullptr;
+
+std::string launcherTitle() {
+    return (tstrings::TextBuilder() << FileUtils::basename(SysInfo::getProcessModulePath())).utf8();
+}
+
+// The launcher's own failure, started from the desktop: on standard error
+// as always, and shown.
+class DesktopErrorAppender : public LogAppender {
+public:
+    void append(const LogRecord& record) override {
+        app::lastErrorLogAppender().append(record);
+        showFailure(launcherTitle(), app::lastErrorMessage());
+    }
+};
 
 // The runtime reads paths and arguments in the locale's character set:
 // under LANG=C, a non-ASCII install path fails to start and non-ASCII
@@ -38,7 +57,15 @@ void launchApp() {
     const tstring launcherPath = SysInfo::getProcessModulePath();
     AppLauncher appLauncher;
     configureForImage(appLauncher, launcherPath);
-    const std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher());
+    LauncherSettings settings;
+    std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher(nullptr, &settings));
+    if (reportToDesktop && settings.failureBox) {
+        jvm.reset();
+        appExitCode = relaunchReporting((tstrings::TextBuilder() << launcherPath).utf8(), launchArgv,
+                                        launcherTitle());
+        appExitCodeSet = true;
+        return;
+    }
     giveTheRuntimeUtf8();
     // The process's exit code is the application's: the runtime returns it
     // when main ends, or ends the process with it itself.
@@ -48,7 +75,14 @@ void launchApp() {
 
 } // namespace
 
-int main() {
-    const int result = app::launch(std::nothrow, launchApp, nullptr);
+int main(int, char** argv) {
+    launchArgv = argv;
+    // Read once and removed, so that no program the application starts
+    // takes itself for a reporting launcher's child.
+    const bool child = std::getenv(parentReportsVariable) != nullptr;
+    ::unsetenv(parentReportsVariable);
+    reportToDesktop = !child && startedFromDesktop();
+    DesktopErrorAppender desktopErrors;
+    const int result = app::launch(std::nothrow, launchApp, reportToDesktop ? &desktopErrors : nullptr);
     return appExitCodeSet ? appExitCode : result;
 }

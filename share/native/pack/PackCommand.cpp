@@ -5,6 +5,7 @@
 #include <map>
 
 #include "InstallerCommand.h"
+#include "LinuxPackageCommand.h"
 #include "Options.h"
 #include "PackError.h"
 #include "Packager.h"
@@ -20,6 +21,7 @@ namespace {
 const char* const usage =
 "usage: loftwick-pack --name NAME --input DIR --runtime DIR --output DIR MAIN [options]\n"
 "       loftwick-pack installer IMAGE [options]   (an .msi of an image: installer --help)\n"
+"       loftwick-pack deb|rpm IMAGE [options]     (Linux packages of an image: deb --help)\n"
 "\n"
 "Makes an application image from a Java application and a Java runtime; for Windows:\n"
 "  OUTPUT\\NAME.exe          the launcher, carrying the application's icon and version\n"
@@ -41,7 +43,8 @@ const char* const usage =
 "  --argument ARG          a default application argument (repeatable); arguments\n"
 "                          given to the application replace all of them\n"
 "  --splash FILE           a splash screen image, copied to app\\\n"
-"  --icon FILE             the icon, a .ico file (every size it holds, PNG images too)\n"
+"  --icon FILE             the icon, a .ico file (every size it holds, PNG images too);\n"
+"                          for Linux, a square .png will do\n"
 "  --app-version VERSION   one to four numbers, e.g. 2.1.0 (default 1.0)\n"
 "  --vendor TEXT           the company name (default: NAME)\n"
 "  --description TEXT      what Task Manager and Explorer show (default: NAME)\n"
@@ -64,7 +67,8 @@ const char* const usage =
 "packing a signed launcher is refused, since changing it would break the signature.\n"
 "\n"
 "A Linux Java runtime (lib/libjli.so) makes a Linux image instead: OUTPUT/bin/NAME,\n"
-"OUTPUT/lib/app/ with NAME.cfg, OUTPUT/lib/runtime/; paths in it use '/'.\n"
+"OUTPUT/lib/app/ with NAME.cfg, OUTPUT/lib/runtime/; paths in it use '/'. Its product\n"
+"data (name, version, vendor, description, icon, window class) is in OUTPUT/lib/NAME.product.\n"
 "\n"
 "Exit codes: 0 the image was made; 1 it could not be made (the message says why);\n"
 "2 the command line is wrong.\n";
@@ -135,6 +139,10 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
                 std::ostream& out, std::ostream& err) {
     if (!args.empty() && args[0] == "installer") {
         return installerCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    if (!args.empty() && (args[0] == "deb" || args[0] == "rpm")) {
+        return linuxPackageCommand(args[0], std::vector<std::string>(args.begin() + 1, args.end()),
+                                   out, err);
     }
     if (args.size() == 1 && args[0] == "--help") {
         out << usage;

@@ -10,11 +10,15 @@
 #include <utility>
 
 #include "AppCheck.h"
+#include "HicolorIcons.h"
 #include "Installer.h"
+#include "Manifest.h"
 #include "PackError.h"
+#include "ProductFile.h"
 #include "ScratchDirectory.h"
 #include "TreeWalk.h"
 #include "WindowsNames.h"
+#include "ZipArchive.h"
 
 namespace fs = std::filesystem;
 
@@ -107,6 +111,51 @@ std::vector<std::string> placeLinuxLauncher(const PackRequest& r, const fs::path
                 + r.name + "\" in the image on Linux, or keep the mode when you archive it"};
     }
     return {};
+}
+
+// The class whose main method starts the application, or "" when the
+// module's descriptor names it (or the jar cannot say).
+std::string mainClassOf(const PackRequest& r) {
+    const LaunchSettings& launch = r.launch;
+    if (!launch.mainClass.empty()) {
+        return launch.mainClass;
+    }
+    const size_t slash = launch.mainModule.find('/');
+    if (slash != std::string::npos) {
+        return launch.mainModule.substr(slash + 1);
+    }
+    if (launch.mainJar.empty()) {
+        return std::string();
+    }
+    try {
+        const ZipArchive jar(r.input / fs::u8path(launch.mainJar), launch.mainJar);
+        const ZipArchive::Entry* manifest = jar.find("META-INF/MANIFEST.MF");
+        return manifest ? Manifest(jar.read(*manifest)).get("Main-Class") : std::string();
+    } catch (const PackError&) {
+        return std::string();  // the application check says why
+    }
+}
+
+// lib/NAME.product and the icon beside it: the packages of a Linux image
+// state what these say, as the .msi states what NAME.exe says.
+void writeLinuxProduct(const PackRequest& r, const fs::path& image) {
+    const Branding& b = r.branding;
+    Product product;
+    product.name = b.productName.empty() ? r.name : b.productName;
+    product.version = b.version;
+    product.vendor = b.vendor.empty() ? r.name : b.vendor;
+    product.description = b.description.empty() ? r.name : b.description;
+    product.copyright = b.copyright;
+    product.windowClass = windowClassOf(mainClassOf(r));
+    if (!r.icon.empty()) {
+        const Bytes icon = readBinaryFile(r.icon);
+        hicolorIcons(icon, shown(r.icon));
+        const bool png = icon.size() > 4 && icon[1] == 'P' && icon[2] == 'N' && icon[3] == 'G';
+        product.icon = r.name + (png ? ".png" : ".ico");
+        writeBinaryFile(image / "lib" / fs::u8path(product.icon), icon);
+    }
+    const std::string text = productText(product);
+    writeBinaryFile(image / "lib" / fs::u8path(r.name + ".product"), Bytes(text.begin(), text.end()));
 }
 
 // A file of the input whose name Windows takes for `name` would be replaced.
@@ -272,6 +321,7 @@ std::vector<std::string> buildImage(const PackRequest& r, bool linux, const fs::
     std::vector<std::string> warnings;
     if (linux) {
         warnings = placeLinuxLauncher(r, launchers, image);
+        writeLinuxProduct(r, image);
     } else {
         if (r.kind != PackRequest::Console) {
             stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image);

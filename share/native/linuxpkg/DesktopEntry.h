@@ -1,0 +1,30 @@
+// The desktop's view of an installed application: its menu entry and the
+// shared MIME-info entries of its file types.
+#ifndef DESKTOPENTRY_H
+#define DESKTOPENTRY_H
+
+#include <string>
+#include <vector>
+
+struct LinuxFileType {
+    std::string extension;    // ".ext"
+    std::string description;  // what file managers call such a file
+    std::string mimeType;     // "application/x-PACKAGE-ext"
+};
+
+struct DesktopEntry {
+    std::string name, comment;
+    std::string command;      // on PATH
+    std::string icon;         // a name of the icon theme; empty: none
+    std::string windowClass;  // empty: none
+    std::vector<std::string> categories;
+    std::vector<LinuxFileType> fileTypes;
+};
+
+// A .desktop file. Throws PackError for a category that is not a word.
+std::string desktopEntryText(const DesktopEntry& entry);
+
+// The shared MIME-info package (usr/share/mime/packages/*.xml) of the types.
+std::string mimeInfoText(const std::vector<LinuxFileType>& fileTypes);
+
+#endif // DESKTOPENTRY_H

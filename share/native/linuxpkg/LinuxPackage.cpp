@@ -1,0 +1,240 @@
+#include "LinuxPackage.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <system_error>
+
+#include "DebPackage.h"
+#include "HicolorIcons.h"
+#include "PackError.h"
+#include "Packager.h"
+#include "RpmPackage.h"
+#include "ScratchDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string inQuotes(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+bool isLower(char c) { return c >= 'a' && c <= 'z'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string lowerCase(std::string text) {
+    for (char& c : text) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return text;
+}
+
+// Debian's rule for package names, which rpm's distributions follow too.
+void checkPackageName(const std::string& name, bool derived) {
+    const bool valid = name.size() >= 2 && (isLower(name[0]) || isDigit(name[0]))
+        && std::all_of(name.begin(), name.end(), [](char c) {
+               return isLower(c) || isDigit(c) || c == '+' || c == '-' || c == '.';
+           });
+    if (!valid) {
+        throw PackError("the package name " + inQuotes(name) + (derived ? ", the image's name in lower case," : "")
+                        + " is not two or more of a-z, 0-9, '+', '-' and '.', starting with a letter "
+                        "or digit, as package managers require: give one with --package-name");
+    }
+}
+
+// Control characters would break the control file or the spec's lines.
+void checkText(const std::string& text, const std::string& what) {
+    if (text.empty()) {
+        throw PackError(what + " is empty");
+    }
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            throw PackError(what + " " + inQuotes(text) + " holds a control character, which a "
+                            "package's one-line fields cannot carry");
+        }
+    }
+}
+
+void checkMaintainer(const std::string& maintainer) {
+    const size_t open = maintainer.find('<'), at = maintainer.find('@'), close = maintainer.find('>');
+    if (open == std::string::npos || open == 0 || at < open || close < at || close + 1 != maintainer.size()) {
+        throw PackError("a .deb names who maintains it, as \"Name <address>\": give --maintainer "
+                        "(\"" + maintainer + "\" is not that)");
+    }
+}
+
+std::vector<LinuxFileType> checkedFileTypes(const std::vector<FileAssociation>& given,
+                                            const std::string& packageName) {
+    std::vector<LinuxFileType> result;
+    std::set<std::string> seen;
+    for (const FileAssociation& a : given) {
+        const std::string extension = a.extension.empty() || a.extension[0] != '.' ? "." + a.extension
+                                                                                   : a.extension;
+        const bool plain = extension.size() > 1 && extension.size() <= 32
+            && std::all_of(extension.begin() + 1, extension.end(), [](char c) {
+                   return isLower(c) || isDigit(c) || (c >= 'A' && c <= 'Z') || c == '_' || c == '-';
+               });
+        if (!plain) {
+            throw PackError("the file type " + inQuotes(extension)
+                            + " is not a dot and up to 31 letters, digits, '_' or '-'");
+        }
+        static const std::set<std::string> system = {".desktop", ".sh", ".run", ".appimage", ".deb",
+                                                     ".rpm", ".jar", ".jnlp", ".py", ".pl", ".exe"};
+        if (system.count(lowerCase(extension))) {
+            throw PackError("the file type " + inQuotes(extension) + " is one the desktop runs or "
+                            "installs (programs, scripts, packages): the application would become "
+                            "its opener; give a type of the application's own");
+        }
+        if (!seen.insert(lowerCase(extension)).second) {
+            throw PackError("the file type " + inQuotes(extension) + " is given twice");
+        }
+        checkText(a.description, "the description of " + extension);
+        result.push_back({extension, a.description, "application/x-" + packageName + "-"
+                                                        + lowerCase(extension.substr(1))});
+    }
+    return result;
+}
+
+void applyOverrides(const LinuxPackageRequest& r, LinuxImage& image) {
+    Product& p = image.product;
+    for (const auto& o : {std::make_pair(&r.productName, &p.name), std::make_pair(&r.version, &p.version),
+                          std::make_pair(&r.vendor, &p.vendor), std::make_pair(&r.description, &p.description)}) {
+        if (!o.first->empty()) {
+            *o.second = *o.first;
+        }
+    }
+}
+
+struct OutputKind {
+    const char* name;
+    std::string magic;
+};
+
+void refuseExisting(const fs::path& target, bool replace, const OutputKind& kind) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(target, ec);
+    if (!fs::exists(status)) {
+        return;
+    }
+    if (!replace) {
+        throw PackError(shown(target) + " exists; --replace replaces it");
+    }
+    std::string head(kind.magic.size(), '\0');
+    std::ifstream in(target, std::ios::binary);
+    if (!fs::is_regular_file(status) || !in.read(&head[0], static_cast<std::streamsize>(head.size()))
+        || head != kind.magic) {
+        throw PackError(shown(target) + " is not " + kind.name + ": --replace replaces only "
+                        + kind.name + "; move it away or choose another output");
+    }
+}
+
+PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
+    PackagePlan plan;
+    plan.packageName = r.packageName.empty() ? lowerCase(image.name) : r.packageName;
+    checkPackageName(plan.packageName, r.packageName.empty());
+    plan.installDir = (r.usrLib ? "/usr/lib/" : "/opt/") + plan.packageName;
+    plan.maintainer = r.maintainer;
+    plan.license = r.license.empty() ? "Proprietary" : r.license;
+    plan.release = r.release.empty() ? "1" : r.release;
+    plan.desktopEntry = r.desktopEntry;
+    plan.categories = r.categories.empty() ? std::vector<std::string>{"Utility"} : r.categories;
+    plan.fileTypes = checkedFileTypes(r.fileTypes, plan.packageName);
+    plan.libraryPackages = r.libraryPackages;
+    plan.debian = r.format == LinuxPackageRequest::Deb;
+    plan.homepage = r.homepage;
+    if (r.format == LinuxPackageRequest::Deb) {
+        checkMaintainer(plan.maintainer);
+    }
+    if (r.format == LinuxPackageRequest::Rpm && linuxVersionProblem(plan.release, r.format) != "") {
+        throw PackError("the release " + inQuotes(plan.release) + " is not one of digits and dots");
+    }
+    return plan;
+}
+
+std::vector<std::string> dependencies(const LinuxPackageRequest& r, const PackagePlan& plan,
+                                      const Stage& stage) {
+    if (r.format == LinuxPackageRequest::Rpm) {
+        return rpmRequires(stage.needs);
+    }
+    std::vector<std::string> unknown;
+    const std::vector<std::string> depends = debianDepends(stage.needs, plan.libraryPackages, unknown);
+    if (!unknown.empty()) {
+        std::string list;
+        for (const std::string& u : unknown) {
+            list += (list.empty() ? "" : ", ") + u;
+        }
+        throw PackError("no package is known to provide " + list + ", which the image's native code "
+                        "needs: name one with --library-package LIBRARY=PACKAGE (for example "
+                        "--library-package " + unknown.front() + "=libexample1)");
+    }
+    return depends;
+}
+
+} // namespace
+
+std::string linuxVersionProblem(const std::string& version, LinuxPackageRequest::Format format) {
+    const bool deb = format == LinuxPackageRequest::Deb;
+    if (version.empty() || !isDigit(version[0])) {
+        return "does not start with a digit, which both package managers need to order versions";
+    }
+    for (const char c : version) {
+        if (c == '-') {
+            return deb ? "holds '-', which Debian reads as the start of the package's own revision"
+                       : "holds '-', which rpm keeps between the version and the release";
+        }
+        const bool allowed = isDigit(c) || isLower(c) || (c >= 'A' && c <= 'Z') || c == '.' || c == '+'
+                             || c == '~' || (!deb && (c == '_' || c == '^'));
+        if (!allowed) {
+            return std::string("holds '") + c + "', which " + (deb ? "a Debian" : "an RPM")
+                   + " version cannot carry (" + (deb ? "letters, digits, '.', '+' and '~'"
+                                                      : "letters, digits, '.', '+', '~', '_' and '^'") + ")";
+        }
+    }
+    return std::string();
+}
+
+LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
+    LinuxImage image = readLinuxImage(fs::absolute(r.image).lexically_normal());
+    applyOverrides(r, image);
+    Product& product = image.product;
+    checkText(product.name, "the product name");
+    checkText(product.vendor, "the vendor");
+    checkText(product.description, "the description");
+    const std::string versionProblem = linuxVersionProblem(product.version, r.format);
+    if (!versionProblem.empty()) {
+        throw PackError("the version " + inQuotes(product.version) + " " + versionProblem
+                        + "; give another with --app-version");
+    }
+    PackagePlan plan = planOf(r, image);
+    plan.iconFile = !r.icon.empty() ? r.icon
+                  : product.icon.empty() ? fs::path() : image.dir / "lib" / fs::u8path(product.icon);
+    if (!plan.iconFile.empty()) {
+        hicolorIcons(readBinaryFile(plan.iconFile), shown(plan.iconFile));
+    }
+    const bool deb = r.format == LinuxPackageRequest::Deb;
+    LinuxPackageResult result;
+    result.written = fs::absolute(!r.output.empty() ? r.output
+        : fs::u8path(deb ? plan.packageName + "_" + product.version + "_amd64.deb"
+                         : plan.packageName + "-" + product.version + "-" + plan.release + ".x86_64.rpm"));
+    if (isWithin(result.written, image.dir)) {
+        throw PackError("the output " + shown(result.written) + " lies inside the image, which "
+                        "the package must not change");
+    }
+    refuseExisting(result.written, r.replace, deb ? OutputKind{"a .deb file", "!<arch>\n"}
+                                                  : OutputKind{"an .rpm file", "\xED\xAB\xEE\xDB"});
+    const ScratchDirectory scratch(result.written);
+    const fs::path root = scratch.path / "root";
+    fs::create_directory(root);
+    const Stage stage = stagePackage(plan, image, root);
+    result.dependencies = dependencies(r, plan, stage);
+    result.warnings = stage.warnings;
+    if (deb) {
+        buildDeb(plan, product, stage, result.dependencies, scratch.path / "package.deb");
+        fs::rename(scratch.path / "package.deb", result.written);
+    } else {
+        buildRpm(plan, product, stage, result.dependencies, scratch.path / "package.rpm");
+        fs::rename(scratch.path / "package.rpm", result.written);
+    }
+    return result;
+}

@@ -1,0 +1,280 @@
+// Modes are normalised (0755 for what the image marks executable, 0644 for
+// the rest) so the package does not carry the build machine's umask.
+#include "PackageStage.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <set>
+#include <system_error>
+#include <zlib.h>
+
+#include "HicolorIcons.h"
+#include "PackError.h"
+#include "Packager.h"
+#include "ToolRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Stager {
+public:
+    Stager(const PackagePlan& plan, const fs::path& root) : plan(plan) { stage.root = root; }
+
+    void directory(const std::string& path, bool owned) {
+        std::error_code ec;
+        fs::create_directories(local(path), ec);
+        if (ec) {
+            throw PackError("cannot create " + shown(local(path)) + ": " + ec.message());
+        }
+        if (made.insert(path).second) {
+            StagedFile f;
+            f.path = path;
+            f.kind = StagedFile::Directory;
+            f.mode = 0755;
+            f.ownedDirectory = owned;
+            stage.files.push_back(f);
+        }
+    }
+
+    // Each folder above `path` as the system's (not removed with the package).
+    void parents(const std::string& path) {
+        for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+            directory(path.substr(0, slash), false);
+        }
+    }
+
+    void file(const std::string& path, const Bytes& content, unsigned mode = 0644) {
+        parents(path);
+        writeBinaryFile(local(path), content);
+        added(path, mode);
+    }
+
+    void link(const std::string& path, const std::string& target) {
+        parents(path);
+        std::error_code ec;
+        fs::create_symlink(fs::u8path(target), local(path), ec);
+        if (ec) {
+            throw PackError("this machine cannot make the link " + shown(local(path)) + ": " + ec.message());
+        }
+        StagedFile f;
+        f.path = path;
+        f.kind = StagedFile::Link;
+        f.linkTarget = target;
+        stage.files.push_back(f);
+    }
+
+    void copyImage(const LinuxImage& image) {
+        parents(plan.installDir);
+        directory(plan.installDir, true);
+        const fs::path strip = findProgram("strip");
+        std::set<std::string> held;
+        for (const TreeEntry& e : image.entries) {
+            const std::string path = plan.installDir + "/" + e.relative.generic_u8string();
+            if (e.directory) {
+                directory(path, true);
+                continue;
+            }
+            std::error_code ec;
+            fs::copy_file(e.source, local(path), ec);
+            if (ec) {
+                throw PackError("cannot copy " + shown(e.source) + ": " + ec.message());
+            }
+            bool executable = (fs::status(e.source, ec).permissions()
+                               & (fs::perms::owner_exec | fs::perms::group_exec)) != fs::perms::none;
+            if (isElfFile(local(path))) {
+                executable = executable || (!plan.debian && path.find(".so") != std::string::npos);
+                stripped(strip, path);
+                const ElfLinks links = readElfLinks(readBinaryFile(local(path)), shown(e.source));
+                addNeeds(stage.needs, links);
+                held.insert(e.relative.filename().u8string());
+                held.insert(links.soname);
+            }
+            added(path, executable ? 0755 : 0644);
+        }
+        for (const std::string& own : held) {
+            stage.needs.libraries.erase(own);
+        }
+    }
+
+    Stage stage;
+
+private:
+    fs::path local(const std::string& path) const { return stage.root / fs::u8path(path.substr(1)); }
+
+    void added(const std::string& path, unsigned mode) {
+        std::error_code ec;
+        fs::permissions(local(path), static_cast<fs::perms>(mode), ec);
+        stage.installedBytes += fs::file_size(local(path), ec);
+        StagedFile f;
+        f.path = path;
+        f.mode = mode;
+        stage.files.push_back(f);
+    }
+
+    static bool isElfFile(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        Bytes head(4);
+        return in.read(reinterpret_cast<char*>(head.data()), 4) && isElf(head);
+    }
+
+    // As Debian strips its own packages: symbols no one links against, and
+    // the build's comment and note sections. A strip that cannot (not GNU,
+    // say) leaves the file as it was.
+    void stripped(const fs::path& strip, const std::string& path) {
+        std::string output;
+        std::vector<std::string> args = {"--remove-section=.comment", "--remove-section=.note"};
+        if (path.find(".so") != std::string::npos) {
+            args.push_back("--strip-unneeded");
+        }
+        args.push_back(local(path).u8string());
+        if (strip.empty() || !runProgram(strip, args, stage.root, output)) {
+            if (!warnedStrip) {
+                stage.warnings.push_back("the native libraries are not stripped: this machine's "
+                                         + (strip.empty() ? std::string("has no strip")
+                                                          : "strip failed: " + output));
+                warnedStrip = true;
+            }
+        }
+    }
+
+    const PackagePlan& plan;
+    std::set<std::string> made;
+    bool warnedStrip = false;
+};
+
+// gzip at the highest level, without a name or time, as Debian compresses
+// its documents.
+Bytes gzipped(const std::string& text) {
+    z_stream z = {};
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, static_cast<uLong>(text.size())) + 32);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes textBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Text for roff: no request at a line's start, backslashes and hyphens kept.
+std::string roff(const std::string& text) {
+    std::string out = text.empty() || (text[0] != '.' && text[0] != '\'') ? "" : "\\&";
+    for (const char c : text) {
+        out += c == '\\' ? "\\e" : c == '-' ? "\\-" : std::string(1, c);
+    }
+    return out;
+}
+
+// A manual page for the command, so that "man NAME" says what it is.
+std::string manualPage(const PackagePlan& plan, const Product& product) {
+    std::string upper = plan.packageName;
+    for (char& c : upper) {
+        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return ".TH " + roff(upper) + " 1 \"\" \"" + roff(product.name + " " + product.version) + "\"\n"
+           ".SH NAME\n" + roff(plan.packageName) + " \\- " + roff(product.description) + "\n"
+           ".SH SYNOPSIS\n.B " + roff(plan.packageName) + "\n[\\fIargument\\fR ...]\n"
+           ".SH DESCRIPTION\nStarts " + roff(product.name + " " + product.version) + ", from "
+           + roff(product.vendor) + ", with the Java runtime it brings (in " + roff(plan.installDir)
+           + "/lib/runtime). Arguments go to the application.\n";
+}
+
+void documents(Stager& s, const PackagePlan& plan, const Product& product) {
+    const std::string doc = "/usr/share/doc/" + plan.packageName;
+    const std::string copyright = product.copyright.empty()
+        ? "Copyright " + changelogDate("%Y") + " " + product.vendor : product.copyright;
+    s.file(doc + "/copyright", textBytes(product.name + " " + product.version + ", by " + product.vendor
+                                         + "\n\n" + copyright + "\nLicense: " + plan.license + "\n\n"
+                                         "The Java runtime in " + plan.installDir + "/lib/runtime is under "
+                                         "its own licenses, in " + plan.installDir + "/lib/runtime/legal.\n"));
+    s.file("/usr/share/man/man1/" + plan.packageName + ".1.gz", gzipped(manualPage(plan, product)));
+    if (plan.debian) {
+        s.file(doc + "/changelog.gz", gzipped(plan.packageName + " (" + product.version + ") stable; "
+                                              "urgency=medium\n\n  * " + product.name + " " + product.version
+                                              + ".\n\n -- " + plan.maintainer + "  "
+                                              + changelogDate("%a, %d %b %Y %H:%M:%S +0000") + "\n"));
+        s.file("/usr/share/lintian/overrides/" + plan.packageName, textBytes(checkerOverrides(plan)));
+    } else {
+        s.file(doc + "/rpmlintrc", textBytes(checkerOverrides(plan)));
+    }
+}
+
+} // namespace
+
+std::string changelogDate(const char* format) {
+    const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+    const std::time_t now = epoch ? static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10)) : std::time(nullptr);
+    char text[64];
+    std::strftime(text, sizeof(text), format, std::gmtime(&now));
+    return text;
+}
+
+std::string checkerOverrides(const PackagePlan& plan) {
+    const std::string dir = plan.installDir.substr(1), runtime = plan.installDir + "/lib/runtime";
+    const bool opt = plan.installDir.rfind("/opt/", 0) == 0;
+    if (plan.debian) {
+        const std::string p = plan.packageName + ": ";
+        return std::string("# lintian's overrides, each with its reason.\n") +
+            (opt ? "# A vendor's package installs into /opt/" + plan.packageName + ", as the Filesystem\n"
+                   "# Hierarchy Standard provides for add-on software.\n" +
+                   p + "dir-or-file-in-opt [" + dir + "/*]\n" : "") +
+            "# The application's jars and its runtime's are private to it: the runtime reads\n"
+            "# them from the image, never from /usr/share/java.\n" +
+            p + "jar-not-in-usr-share [" + dir + "/*]\n";
+    }
+    const std::string p = "addFilter(\"" + plan.packageName + "\\.x86_64: ";
+    return std::string("# rpmlint's filters (rpmlint -r FILE), each with its reason.\n") +
+        (opt ? "# A vendor's package installs into /opt/NAME, as the Filesystem Hierarchy Standard\n"
+               "# provides for add-on software.\n" + p + "E: dir-or-file-in-opt\")\n" : "") +
+        "# The Java runtime's libraries are private to the application, not system libraries:\n"
+        "# the library-package policy (versioned folders, sonames) is not\n"
+        "# theirs. They find one another through $ORIGIN in their run path, and are built by\n"
+        "# the runtime's vendor with the GNU hash section only, which every loader reads.\n" +
+        p + "E: non-versioned-file-in-library-package\")\n" +
+        p + "E: invalid-soname " + runtime + "/\")\n" +
+        p + "E: binary-or-shlib-defines-rpath " + runtime + "/\")\n" +
+        p + "E: missing-hash-section " + runtime + "/\")\n" +
+        "# The runtime holds some files twice (libjsig.so in lib/ and lib/server/), as built.\n" +
+        p + "E: files-duplicated-waste\")\n" +
+        "# Packages are signed after they are built (rpmsign --addsign), or by the repository.\n" +
+        p + "E: no-signature\")\n";
+}
+
+Stage stagePackage(const PackagePlan& plan, const LinuxImage& image, const fs::path& root) {
+    Stager s(plan, root);
+    s.copyImage(image);
+    const std::string command = "/usr/bin/" + plan.packageName;
+    const std::string launcher = plan.installDir + "/bin/" + image.name;
+    // Debian links across top-level folders absolutely, within /usr relatively;
+    // RPM's distributions link relatively.
+    const bool underUsr = plan.installDir.rfind("/usr/", 0) == 0;
+    s.link(command, underUsr ? ".." + launcher.substr(4) : plan.debian ? launcher : "../.." + launcher);
+    const Product& product = image.product;
+    std::string iconName;
+    if (!plan.iconFile.empty()) {
+        for (const auto& size : hicolorIcons(readBinaryFile(plan.iconFile), shown(plan.iconFile))) {
+            const std::string dim = std::to_string(size.first);
+            s.file("/usr/share/icons/hicolor/" + dim + "x" + dim + "/apps/" + plan.packageName + ".png",
+                   size.second);
+        }
+        iconName = plan.packageName;
+    }
+    if (plan.desktopEntry) {
+        DesktopEntry entry{product.name, product.description, plan.packageName, iconName,
+                           product.windowClass, plan.categories, plan.fileTypes};
+        s.file("/usr/share/applications/" + plan.packageName + ".desktop", textBytes(desktopEntryText(entry)));
+    }
+    if (!plan.fileTypes.empty()) {
+        s.file("/usr/share/mime/packages/" + plan.packageName + ".xml", textBytes(mimeInfoText(plan.fileTypes)));
+    }
+    documents(s, plan, product);
+    return s.stage;
+}

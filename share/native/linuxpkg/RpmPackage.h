@@ -1,0 +1,20 @@
+// An .rpm of a staged package, built by rpmbuild from a spec this tool
+// writes; rpmbuild runs from any machine that has it, Debian's included.
+#ifndef RPMPACKAGE_H
+#define RPMPACKAGE_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "PackageStage.h"
+
+// The spec's text; its %install copies `stage.root`.
+std::string rpmSpec(const PackagePlan& plan, const Product& product, const Stage& stage,
+                    const std::vector<std::string>& requires);
+
+// Builds `rpm` in a work folder beside it. Throws PackError.
+void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stage,
+              const std::vector<std::string>& requires, const std::filesystem::path& rpm);
+
+#endif // RPMPACKAGE_H
