@@ -1,5 +1,8 @@
 #!/bin/sh
-# Installs what the build and the tests need on a Debian machine.
+# Installs what the build and the tests need on a Debian machine: the
+# toolchains, Wine, the package builders and their checkers, a desktop's
+# pieces for Xvfb (zenity, xdg-utils), and the libraries the Java runtime's
+# desktop module needs, which the test package depends on.
 # Idempotent: a machine that has everything pays one dpkg query and nothing more.
 set -eu
 
@@ -26,6 +29,32 @@ PACKAGES="
   xvfb
   xdotool
   locales
+  dpkg-dev
+  rpm
+  rpmlint
+  lintian
+  cpio
+  desktop-file-utils
+  shared-mime-info
+  hicolor-icon-theme
+  xdg-utils
+  libfile-mimeinfo-perl
+  x11-utils
+  zenity
+  fonts-dejavu-core
+  libx11-6
+  libxext6
+  libxi6
+  libxrender1
+  libxtst6
+  libasound2
+  libfreetype6
+  libfontconfig1
+  liblcms2-2
+  libjpeg62-turbo
+  libpng16-16
+  libgif7
+  libharfbuzz0b
 "
 
 missing=""

@@ -64,3 +64,11 @@ add_test(NAME linux-launcher-checks
                  $<TARGET_FILE:loftwick-launcher> $<TARGET_FILE:loftwick-pack>
                  ${CMAKE_BINARY_DIR}/linux-launcher-checks)
 set_tests_properties(linux-launcher-checks PROPERTIES TIMEOUT 300)
+
+# The deb and rpm steps against dpkg-deb, rpmbuild, lintian, rpmlint and
+# desktop-file-validate; as root, a real install, upgrade and purge of a
+# package of the tests' own, and the desktop under Xvfb.
+add_test(NAME linux-package-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/linux_package_checks.py
+                 $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/linux-package-checks)
+set_tests_properties(linux-package-checks PROPERTIES TIMEOUT 900)

@@ -160,6 +160,16 @@ Bytes gzipped(const std::string& text) {
     return out;
 }
 
+// rpmlint's filters are regular expressions: a package name may hold '.' and '+'.
+std::string regexQuoted(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        out += std::string("\\.+*?()[]{}|^$").find(c) != std::string::npos ? "\\" + std::string(1, c)
+                                                                          : std::string(1, c);
+    }
+    return out;
+}
+
 Bytes textBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
@@ -230,18 +240,19 @@ std::string checkerOverrides(const PackagePlan& plan) {
             "# them from the image, never from /usr/share/java.\n" +
             p + "jar-not-in-usr-share [" + dir + "/*]\n";
     }
-    const std::string p = "addFilter(\"" + plan.packageName + "\\.x86_64: ";
+    const std::string p = "addFilter(\"" + regexQuoted(plan.packageName) + "\\.x86_64: ";
+    const std::string runtimeFiles = regexQuoted(runtime + "/");
     return std::string("# rpmlint's filters (rpmlint -r FILE), each with its reason.\n") +
         (opt ? "# A vendor's package installs into /opt/NAME, as the Filesystem Hierarchy Standard\n"
-               "# provides for add-on software.\n" + p + "E: dir-or-file-in-opt\")\n" : "") +
+               "# provides for add-on software; its runtime's libraries find one another there\n"
+               "# through $ORIGIN in their run path.\n" + p + "E: dir-or-file-in-opt\")\n" +
+               p + "E: binary-or-shlib-defines-rpath " + runtimeFiles + "\")\n" : "") +
         "# The Java runtime's libraries are private to the application, not system libraries:\n"
-        "# the library-package policy (versioned folders, sonames) is not\n"
-        "# theirs. They find one another through $ORIGIN in their run path, and are built by\n"
-        "# the runtime's vendor with the GNU hash section only, which every loader reads.\n" +
+        "# the library-package policy (versioned folders, sonames) is not theirs. They are\n"
+        "# built by the runtime's vendor with the GNU hash section only, which every loader reads.\n" +
         p + "E: non-versioned-file-in-library-package\")\n" +
-        p + "E: invalid-soname " + runtime + "/\")\n" +
-        p + "E: binary-or-shlib-defines-rpath " + runtime + "/\")\n" +
-        p + "E: missing-hash-section " + runtime + "/\")\n" +
+        p + "E: invalid-soname " + runtimeFiles + "\")\n" +
+        p + "E: missing-hash-section " + runtimeFiles + "\")\n" +
         "# The runtime holds some files twice (libjsig.so in lib/ and lib/server/), as built.\n" +
         p + "E: files-duplicated-waste\")\n" +
         "# Packages are signed after they are built (rpmsign --addsign), or by the repository.\n" +
