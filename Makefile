@@ -39,6 +39,7 @@ bench: build
 	    $(or $(RUNS),30) "Z:$(subst /,\\,$(abspath $(BUILD_DIR))/bench)"
 	/usr/bin/python3 bench/installer_bench.py $(BUILD_DIR) $(HOST_DIR)/bin/loftwick-pack
 	/usr/bin/python3 bench/linux_bench.py $(HOST_DIR) $(or $(RUNS),30)
+	/usr/bin/python3 bench/package_bench.py $(HOST_DIR)/bin/loftwick-pack $(HOST_DIR)/bench-packages
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -145,3 +145,31 @@ jlink --add-modules java.base --output "$work/linux-jre" --strip-debug --no-head
 (cd "$build/demo-linux" && find bin lib/app -type f | sort | sed 's/^/   /')
 echo "   \$ $build/demo-linux/bin/hello"
 "$build/demo-linux/bin/hello" | sed 's/^/   /'
+
+echo
+echo "== Linux packages: the Linux image as a .deb (and an .rpm), installed, started, removed"
+"$build/host/bin/loftwick-pack" --name hello --input "$work/app" --runtime "$work/linux-jre" \
+    --output "$build/demo-linux" --main-class hello.Main --class-path hello.jar --class-path util.jar \
+    --icon "$work/hello.ico" --app-version 1.2.0 --vendor "Example Corp" \
+    --description "Greets the world, the demo application" --product-name "Hello" --replace >/dev/null
+sed 's/^/   /' "$build/demo-linux/lib/hello.product"
+set -x
+"$build/host/bin/loftwick-pack" deb "$build/demo-linux" --package-name loftwick-demo-hello \
+    --maintainer "Example Corp <packages@example.invalid>" --file-type ".hello=Hello greeting" \
+    --output "$build/loftwick-demo-hello_1.2.0_amd64.deb" --replace
+"$build/host/bin/loftwick-pack" rpm "$build/demo-linux" --package-name loftwick-demo-hello \
+    --output "$build/loftwick-demo-hello-1.2.0-1.x86_64.rpm" --replace >/dev/null
+{ set +x; } 2>/dev/null
+echo "   what dpkg-deb reads from it:"
+dpkg-deb -f "$build/loftwick-demo-hello_1.2.0_amd64.deb" Package Version Depends | sed 's/^/   /'
+sudo=""
+if [ "$(id -u)" != 0 ]; then
+    sudo="sudo"
+fi
+echo "== Installing it (dpkg -i), starting the installed command, removing it (dpkg --purge):"
+$sudo dpkg -i "$build/loftwick-demo-hello_1.2.0_amd64.deb" >/dev/null
+echo "   \$ loftwick-demo-hello    (/usr/bin/loftwick-demo-hello -> $(readlink /usr/bin/loftwick-demo-hello))"
+loftwick-demo-hello | sed 's/^/   /'
+grep -E '^(Name|Exec|Icon|MimeType)=' /usr/share/applications/loftwick-demo-hello.desktop | sed 's/^/   /'
+$sudo dpkg --purge loftwick-demo-hello >/dev/null
+echo "   after dpkg --purge: $(ls -d /opt/loftwick-demo-hello /usr/bin/loftwick-demo-hello 2>/dev/null || echo nothing left)"
