@@ -8,6 +8,7 @@ add_executable(loftwick-pack-tests
     tests/PackagerTest.cpp
     tests/PackFuzzTest.cpp
     tests/InstallerTest.cpp
+    tests/LinuxPackageTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
 target_link_libraries(loftwick-pack-tests PRIVATE loftwick-pack-core gtest_main)
