@@ -284,6 +284,11 @@ def check_failure_report(c, work, pack, image, display):
     c.check("without zenity or kdialog: the text goes to $XDG_STATE_HOME/loftwick/NAME.log",
             code == 1 and "Could not find or load main class window.Mian" in logged
             and "exit code 1." in logged, logged + err)
+    shutil.rmtree(os.path.join(bad, "lib", "runtime"))
+    code, out, err = run([exe], env=dict(display.env, PATH=nowhere), stdin=subprocess.DEVNULL)
+    logged = open(log).read() if os.path.exists(log) else ""
+    c.check("... and so is the launcher's own failure (no runtime)",
+            code == 1 and 'Failed to find JVM in "%s/lib/runtime" directory.' % bad in logged, logged + err)
 
 
 def check_refusals(c, pack, image, work):

@@ -4,12 +4,12 @@
 #include "Installer.h"
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <system_error>
 
 #include "IconFile.h"
+#include "OutputFile.h"
 #include "PackError.h"
 #include "Packager.h"
 #include "ScratchDirectory.h"
@@ -158,32 +158,9 @@ void checkImage(const InstallerRequest& r, const ApplicationImage& image) {
     }
 }
 
-// What --replace may replace: only a file of the kind this step writes.
-struct OutputKind {
-    const char* name;
-    std::string magic;  // its first bytes
-};
 const OutputKind msiFile = {"an .msi file", std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)};
 const OutputKind wixSourceFile = {"a WiX source", "<?xml"};
 const OutputKind iconKind = {"an icon file", std::string("\0\0\1\0", 4)};
-
-void refuseExisting(const fs::path& target, bool replace, const OutputKind& kind) {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(target, ec);
-    if (!fs::exists(status)) {
-        return;
-    }
-    if (!replace) {
-        throw PackError(shown(target) + " exists; --replace replaces it");
-    }
-    std::string head(kind.magic.size(), '\0');
-    std::ifstream in(target, std::ios::binary);
-    if (!fs::is_regular_file(status) || !in.read(&head[0], static_cast<std::streamsize>(head.size()))
-        || head != kind.magic) {
-        throw PackError(shown(target) + " is not " + kind.name + ": --replace replaces only "
-                        + kind.name + "; move it away or choose another output");
-    }
-}
 
 void moveInto(const fs::path& from, const fs::path& to) {
     std::error_code ec;
