@@ -11,6 +11,7 @@
 #include "Packager.h"
 #include "RpmPackage.h"
 #include "ScratchDirectory.h"
+#include "Utf16.h"
 
 namespace fs = std::filesystem;
 
@@ -43,11 +44,13 @@ void checkPackageName(const std::string& name, bool derived) {
     }
 }
 
-// Control characters would break the control file or the spec's lines.
+// Control characters would break the control file or the spec's lines
+// (a line break would add a field, or a spec section that runs commands).
 void checkText(const std::string& text, const std::string& what) {
     if (text.empty()) {
         throw PackError(what + " is empty");
     }
+    utf8ToUtf16(text, what);  // throws for text that is not UTF-8
     for (const char c : text) {
         if (static_cast<unsigned char>(c) < 0x20) {
             throw PackError(what + " " + inQuotes(text) + " holds a control character, which a "
@@ -113,6 +116,13 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
     plan.installDir = (r.usrLib ? "/usr/lib/" : "/opt/") + plan.packageName;
     plan.maintainer = r.maintainer;
     plan.license = r.license.empty() ? "Proprietary" : r.license;
+    checkText(plan.license, "the license");
+    for (const auto& text : {std::make_pair(&r.maintainer, "the maintainer"),
+                             std::make_pair(&r.homepage, "the homepage")}) {
+        if (!text.first->empty()) {
+            checkText(*text.first, text.second);
+        }
+    }
     plan.release = r.release.empty() ? "1" : r.release;
     plan.desktopEntry = r.desktopEntry;
     plan.categories = r.categories.empty() ? std::vector<std::string>{"Utility"} : r.categories;

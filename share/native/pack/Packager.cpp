@@ -137,8 +137,9 @@ std::string mainClassOf(const PackRequest& r) {
 }
 
 // lib/NAME.product and the icon beside it: the packages of a Linux image
-// state what these say, as the .msi states what NAME.exe says.
-void writeLinuxProduct(const PackRequest& r, const fs::path& image) {
+// state what these say, as the .msi states what NAME.exe says. Returns a
+// warning when the window class cannot be told.
+std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path& image) {
     const Branding& b = r.branding;
     Product product;
     product.name = b.productName.empty() ? r.name : b.productName;
@@ -156,6 +157,12 @@ void writeLinuxProduct(const PackRequest& r, const fs::path& image) {
     }
     const std::string text = productText(product);
     writeBinaryFile(image / "lib" / fs::u8path(r.name + ".product"), Bytes(text.begin(), text.end()));
+    if (product.windowClass.empty() && !r.launch.mainModule.empty()) {
+        return {"the main class is not named, so the desktop entries of this image's packages cannot "
+                "name the window class of its windows (StartupWMClass): give --main-module "
+                + r.launch.mainModule + "/CLASS"};
+    }
+    return {};
 }
 
 // A file of the input whose name Windows takes for `name` would be replaced.
@@ -321,7 +328,9 @@ std::vector<std::string> buildImage(const PackRequest& r, bool linux, const fs::
     std::vector<std::string> warnings;
     if (linux) {
         warnings = placeLinuxLauncher(r, launchers, image);
-        writeLinuxProduct(r, image);
+        for (const std::string& w : writeLinuxProduct(r, image)) {
+            warnings.push_back(w);
+        }
     } else {
         if (r.kind != PackRequest::Console) {
             stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image);
