@@ -216,6 +216,14 @@ LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     const Stage stage = stagePackage(plan, image, root);
     result.dependencies = dependencies(r, plan, stage);
     result.warnings = stage.warnings;
+    const std::string synopsis = lowerCase(product.description);
+    if (synopsis.rfind(plan.packageName, 0) == 0 || synopsis.rfind("a ", 0) == 0 || synopsis.rfind("an ", 0) == 0
+        || synopsis.rfind("the ", 0) == 0) {
+        result.warnings.push_back("the description \"" + product.description + "\" is the package's one-line "
+                                  "summary, which package checkers want to start with neither an article nor the "
+                                  "package's name (\"" + plan.packageName + " provides ...\" reads it); "
+                                  "--description gives another");
+    }
     if (deb) {
         buildDeb(plan, product, stage, result.dependencies, scratch.path / "package.deb");
         fs::rename(scratch.path / "package.deb", result.written);
