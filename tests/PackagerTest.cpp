@@ -263,6 +263,8 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
          "\"Module hello.mod not found\""},
         {{"--main-module", "hello.mod/app.Main", "--module-path", "hello"},
          "the main class app.Main is not in the module hello.mod" + noWay},
+        {{"--main-module", "hello.mod", "--module-path", "hello"}, "the main module hello.mod names no "
+         "main class: the runtime would stop with \"module hello.mod does not have a ModuleMainClass attribute\""},
         {{"--main-class", "app.Main", "--class-path", "new.jar"},
          "2 problems; nothing was written:\n  the main class app.Main (Java 21, class file version 65) is "
          "compiled for a newer Java than the runtime's Java 17: compile with \"javac --release 17\"\n"

@@ -87,7 +87,6 @@ public:
         return problems;
     }
 
-private:
     std::shared_ptr<const ZipArchive> open(const fs::path& path, const std::string& shown) {
         const auto it = jars.find(path);
         if (it != jars.end()) {
@@ -191,8 +190,12 @@ private:
         return false;
     }
 
+    // The class the runtime would start, once known.
+    std::string mainClass;
+
+private:
     void checkClassPath() {
-        std::string mainClass = request.mainClass;
+        mainClass = request.mainClass;
         std::string where = "the class path";
         if (!request.mainJar.given.empty()) {
             const fs::path& jarPath = request.mainJar.path;
@@ -399,6 +402,26 @@ private:
         modules.emplace(name.empty() ? automaticName(path) : name, path);
     }
 
+    // What "java -m MODULE" starts: the descriptor's ModuleMainClass, or an
+    // automatic module's Main-Class.
+    std::string descriptorMainClass(const fs::path& module) {
+        std::error_code ec;
+        if (fs::is_directory(module, ec)) {
+            std::ifstream info(module / "module-info.class", std::ios::binary);
+            return moduleMainClassOf(std::string((std::istreambuf_iterator<char>(info)),
+                                                 std::istreambuf_iterator<char>()));
+        }
+        const std::shared_ptr<const ZipArchive> jar = open(module, quoted(module.filename().u8string()));
+        if (!jar) {
+            return std::string();
+        }
+        if (const ZipArchive::Entry* info = jar->find("module-info.class")) {
+            return moduleMainClassOf(jar->read(*info));
+        }
+        const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF");
+        return m ? Manifest(jar->read(*m)).get("Main-Class") : std::string();
+    }
+
     void addModuleFolder(const fs::path& dir) {
         std::ifstream info(dir / "module-info.class", std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
@@ -441,9 +464,16 @@ private:
             return;
         }
         if (slash == std::string::npos) {
+            mainClass = descriptorMainClass(found->second);
+            if (mainClass.empty()) {
+                problems.push_back("the main module " + module + " names no main class: the runtime would "
+                                   "stop with \"module " + module + " does not have a ModuleMainClass "
+                                   "attribute\"; give --main-module " + module + "/CLASS, or build its jar "
+                                   "with \"jar --main-class CLASS\"");
+            }
             return;
         }
-        const std::string mainClass = request.mainModule.substr(slash + 1);
+        mainClass = request.mainModule.substr(slash + 1);
         std::error_code ec;
         if (fs::is_directory(found->second, ec)) {
             addFolder(found->second);
@@ -513,9 +543,14 @@ unsigned runtimeRelease(const fs::path& runtime) {
     return 0;
 }
 
-std::vector<std::string> checkApplication(const AppCheckRequest& request) {
+std::vector<std::string> checkApplication(const AppCheckRequest& request, std::string* mainClass) {
     try {
-        return Checker(request).run();
+        Checker checker(request);
+        std::vector<std::string> problems = checker.run();
+        if (mainClass) {
+            *mainClass = checker.mainClass;
+        }
+        return problems;
     } catch (const PackError& e) {
         // A jar that opened but whose entries cannot be read.
         return {std::string(e.what()) + ": the runtime cannot read it; build it with the jar tool"};

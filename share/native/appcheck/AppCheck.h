@@ -25,8 +25,11 @@ struct AppCheckRequest {
 };
 
 // Each reason the runtime would not start the application, as a sentence
-// that says what to do; empty when it would start.
-std::vector<std::string> checkApplication(const AppCheckRequest& request);
+// that says what to do; empty when it would start. `mainClass`, when given,
+// receives the class the runtime would start, as given or as the main jar's
+// manifest or the main module's descriptor names it ("" when none does).
+std::vector<std::string> checkApplication(const AppCheckRequest& request,
+                                          std::string* mainClass = nullptr);
 
 // The Java option problem the runtime would stop at, or "".
 std::string javaOptionProblem(const std::string& option);

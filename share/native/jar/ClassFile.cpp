@@ -1,5 +1,6 @@
 #include "ClassFile.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -88,7 +89,11 @@ unsigned javaReleaseOf(unsigned majorVersion) {
     return majorVersion > 44 ? majorVersion - 44 : 1;
 }
 
-std::string moduleNameOf(const std::string& moduleInfo) try {
+namespace {
+
+// The value of the descriptor's attribute `wanted`: Module's module name,
+// or ModuleMainClass's class name (with '/').
+std::string moduleAttribute(const std::string& moduleInfo, const std::string& wanted) try {
     Reader r(moduleInfo);
     if (r.u4() != 0xCAFEBABEUL) {
         return std::string();
@@ -102,13 +107,27 @@ std::string moduleNameOf(const std::string& moduleInfo) try {
     for (unsigned n = r.u2(); n > 0; --n) {
         const unsigned attribute_name_index = r.u2();
         const unsigned long attribute_length = r.u4();
-        if (pool.at(attribute_name_index).utf8 == "Module") {
-            const Constant& module = pool.at(r.u2());  // module_name_index
-            return module.tag == CONSTANT_Module ? pool.at(module.index).utf8 : std::string();
+        if (pool.at(attribute_name_index).utf8 == wanted) {
+            // module_name_index or main_class_index: a Module or a Class constant
+            const Constant& named = pool.at(r.u2());
+            const unsigned tag = wanted == "Module" ? CONSTANT_Module : CONSTANT_Class;
+            return named.tag == tag ? pool.at(named.index).utf8 : std::string();
         }
         r.skip(attribute_length);
     }
     return std::string();
 } catch (const std::out_of_range&) {
     return std::string();
+}
+
+} // namespace
+
+std::string moduleNameOf(const std::string& moduleInfo) {
+    return moduleAttribute(moduleInfo, "Module");
+}
+
+std::string moduleMainClassOf(const std::string& moduleInfo) {
+    std::string name = moduleAttribute(moduleInfo, "ModuleMainClass");
+    std::replace(name.begin(), name.end(), '/', '.');
+    return name;
 }

@@ -19,4 +19,8 @@ unsigned javaReleaseOf(unsigned majorVersion);
 // a valid module descriptor.
 std::string moduleNameOf(const std::string& moduleInfo);
 
+// The class its ModuleMainClass attribute names, with dots; "" when it has
+// none (then "java -m MODULE" refuses to start it).
+std::string moduleMainClassOf(const std::string& moduleInfo);
+
 #endif // CLASSFILE_H

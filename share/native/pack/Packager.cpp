@@ -12,13 +12,11 @@
 #include "AppCheck.h"
 #include "HicolorIcons.h"
 #include "Installer.h"
-#include "Manifest.h"
 #include "PackError.h"
 #include "ProductFile.h"
 #include "ScratchDirectory.h"
 #include "TreeWalk.h"
 #include "WindowsNames.h"
-#include "ZipArchive.h"
 
 namespace fs = std::filesystem;
 
@@ -113,33 +111,11 @@ std::vector<std::string> placeLinuxLauncher(const PackRequest& r, const fs::path
     return {};
 }
 
-// The class whose main method starts the application, or "" when the
-// module's descriptor names it (or the jar cannot say).
-std::string mainClassOf(const PackRequest& r) {
-    const LaunchSettings& launch = r.launch;
-    if (!launch.mainClass.empty()) {
-        return launch.mainClass;
-    }
-    const size_t slash = launch.mainModule.find('/');
-    if (slash != std::string::npos) {
-        return launch.mainModule.substr(slash + 1);
-    }
-    if (launch.mainJar.empty()) {
-        return std::string();
-    }
-    try {
-        const ZipArchive jar(r.input / fs::u8path(launch.mainJar), launch.mainJar);
-        const ZipArchive::Entry* manifest = jar.find("META-INF/MANIFEST.MF");
-        return manifest ? Manifest(jar.read(*manifest)).get("Main-Class") : std::string();
-    } catch (const PackError&) {
-        return std::string();  // the application check says why
-    }
-}
-
 // lib/NAME.product and the icon beside it: the packages of a Linux image
 // state what these say, as the .msi states what NAME.exe says. Returns a
 // warning when the window class cannot be told.
-std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path& image) {
+std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path& image,
+                                           const std::string& mainClass) {
     const Branding& b = r.branding;
     Product product;
     product.name = b.productName.empty() ? r.name : b.productName;
@@ -147,7 +123,7 @@ std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path&
     product.vendor = b.vendor.empty() ? r.name : b.vendor;
     product.description = b.description.empty() ? r.name : b.description;
     product.copyright = b.copyright;
-    product.windowClass = windowClassOf(mainClassOf(r));
+    product.windowClass = windowClassOf(mainClass);
     if (!r.icon.empty()) {
         const Bytes icon = readBinaryFile(r.icon);
         hicolorIcons(icon, shown(r.icon));
@@ -157,10 +133,10 @@ std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path&
     }
     const std::string text = productText(product);
     writeBinaryFile(image / "lib" / fs::u8path(r.name + ".product"), Bytes(text.begin(), text.end()));
-    if (product.windowClass.empty() && !r.launch.mainModule.empty()) {
-        return {"the main class is not named, so the desktop entries of this image's packages cannot "
-                "name the window class of its windows (StartupWMClass): give --main-module "
-                + r.launch.mainModule + "/CLASS"};
+    if (product.windowClass.empty()) {
+        return {"the main class cannot be told here, so the desktop entries of this image's packages "
+                "cannot name the window class of its windows (StartupWMClass): give --main-class, or "
+                "--main-module MODULE/CLASS"};
     }
     return {};
 }
@@ -328,9 +304,6 @@ std::vector<std::string> buildImage(const PackRequest& r, bool linux, const fs::
     std::vector<std::string> warnings;
     if (linux) {
         warnings = placeLinuxLauncher(r, launchers, image);
-        for (const std::string& w : writeLinuxProduct(r, image)) {
-            warnings.push_back(w);
-        }
     } else {
         if (r.kind != PackRequest::Console) {
             stampLauncher(r, launchers / guiLauncherName(), r.name + ".exe", image);
@@ -442,8 +415,11 @@ std::vector<std::string> pack(const PackRequest& r) {
     }
     // Reading every class header takes a while: it runs while the image is
     // copied beside the output, and a refusal discards the copy.
+    std::string mainClass;
     std::future<std::vector<std::string>> application = std::async(
-            std::launch::async, [request = checkRequest(r)] { return checkApplication(request); });
+            std::launch::async, [request = checkRequest(r), &mainClass] {
+                return checkApplication(request, &mainClass);
+            });
     const auto refuseWithApplication = [&]() {
         for (const std::string& p : application.get()) {
             problems.push_back(p);
@@ -459,9 +435,14 @@ std::vector<std::string> pack(const PackRequest& r) {
     try {
         // Moved into place at the end, the scratch directory becomes the image.
         const ScratchDirectory image(fs::absolute(r.output));
-        const std::vector<std::string> warnings = buildImage(r, linux, launchers, input, runtime,
-                                                             cfgName, cfg, image.path);
+        std::vector<std::string> warnings = buildImage(r, linux, launchers, input, runtime,
+                                                       cfgName, cfg, image.path);
         refuseWithApplication();
+        if (linux) {
+            for (const std::string& w : writeLinuxProduct(r, image.path, mainClass)) {
+                warnings.push_back(w);
+            }
+        }
         moveIntoPlace(image.path, fs::absolute(r.output), r.replace);
         return warnings;
     } catch (...) {
