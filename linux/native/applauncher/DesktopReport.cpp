@@ -74,8 +74,9 @@ bool showDialog(const std::string& title, const std::string& text) {
         return false;
     }
     const int status = waitFor(pid);
-    // zenity ends with 1 when the dialog is closed rather than confirmed.
-    return WIFEXITED(status) && WEXITSTATUS(status) <= 1;
+    // zenity also ends with 1 when it cannot open the display: only a
+    // confirmed dialog is known to have been seen.
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void makeDirectories(const std::string& path) {

@@ -14,8 +14,9 @@ extern const char* const parentReportsVariable;
 // stream, and a desktop session (X11 or Wayland) to show a dialog in.
 bool startedFromDesktop();
 
-// Tells the user `text` in a dialog titled `title`, or appends it to
-// failureLogPath(title) when no dialog program is installed.
+// Tells the user `text` in a dialog titled `title`, and appends it to
+// failureLogPath(title) when no dialog program is installed or the dialog
+// was not confirmed (it may never have opened).
 void showFailure(const std::string& title, const std::string& text);
 
 // $XDG_STATE_HOME/loftwick/TITLE.log ($HOME/.local/state by default).
