@@ -177,8 +177,8 @@ class Display:
             if open(self.file).read().strip():
                 break
             time.sleep(0.25)
-        home = os.path.join(work, "home")
-        os.makedirs(home, exist_ok=True)
+        home = os.path.join(work, "desktop-home")
+        os.makedirs(home)
         self.env = {"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": home,
                     "DISPLAY": ":" + open(self.file).read().strip(),
                     "XDG_CONFIG_HOME": os.path.join(home, "config"), "XDG_DATA_HOME": os.path.join(home, "data"),
@@ -318,6 +318,10 @@ def main(pack, work):
     if missing:
         print("SKIP: %s not installed (make deps)" % ", ".join(missing))
         return 0
+    # rpm keeps its query database in $HOME/.rpmdb, rpmlint a spelling
+    # dictionary in $HOME/.config: both stay in the work tree.
+    os.environ["HOME"] = os.path.join(work, "home")
+    os.makedirs(os.environ["HOME"])
     c = Checks()
     inputs, runtime, icon = make_inputs(work)
     images = {v: pack_image(pack, work, inputs, runtime, icon, v) for v in ("1", "2")}
