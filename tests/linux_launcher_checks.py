@@ -5,6 +5,7 @@ a test application, compiled here, reports what it received.
   linux_launcher_checks.py LAUNCHER PACK WORK
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -234,6 +235,10 @@ def main(launcher, pack, work):
     symbols = subprocess.run(["objdump", "-T", launcher], capture_output=True).stdout.decode()
     c.check("the launcher exports jvmLauncherGetAPI (objdump -T)",
             any(line.split()[-1:] == ["jvmLauncherGetAPI"] for line in symbols.splitlines()), symbols[-500:])
+    needed = max((tuple(map(int, v.split("."))) for v in re.findall(r"GLIBC_(\d+(?:\.\d+)+)", symbols)),
+                 default=(0,))
+    c.check("the launcher needs glibc 2.35 at most, Ubuntu 22.04's (objdump -T): %s" % ".".join(map(str, needed)),
+            needed <= (2, 35), symbols[:2000])
 
     code, facts, err = run(exe, env={"LANG": "C.UTF-8", "LOFTWICK_DEBUG": "true"})
     c.check("LOFTWICK_DEBUG=true traces to standard error", code == 0 and
