@@ -158,6 +158,31 @@ std::vector<std::string> dependencies(const LinuxPackageRequest& r, const Packag
     return depends;
 }
 
+void checkProduct(const Product& product, LinuxPackageRequest::Format format) {
+    checkText(product.name, "the product name");
+    checkText(product.vendor, "the vendor");
+    checkText(product.description, "the description");
+    const std::string versionProblem = linuxVersionProblem(product.version, format);
+    if (!versionProblem.empty()) {
+        throw PackError("the version " + inQuotes(product.version) + " " + versionProblem
+                        + "; give another with --app-version");
+    }
+}
+
+// The description is the package's one-line summary, which the checkers
+// read after the package's name ("notes provides ...").
+std::string synopsisProblem(const std::string& description, const std::string& packageName) {
+    const std::string synopsis = lowerCase(description);
+    for (const std::string& start : {packageName, std::string("a "), std::string("an "), std::string("the ")}) {
+        if (synopsis.rfind(start, 0) == 0) {
+            return "the description " + inQuotes(description) + " is the package's one-line summary, "
+                   "which package checkers want to start with neither an article nor the package's "
+                   "name; --description gives another";
+        }
+    }
+    return std::string();
+}
+
 } // namespace
 
 std::string linuxVersionProblem(const std::string& version, LinuxPackageRequest::Format format) {
@@ -184,15 +209,8 @@ std::string linuxVersionProblem(const std::string& version, LinuxPackageRequest:
 LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     LinuxImage image = readLinuxImage(fs::absolute(r.image).lexically_normal());
     applyOverrides(r, image);
-    Product& product = image.product;
-    checkText(product.name, "the product name");
-    checkText(product.vendor, "the vendor");
-    checkText(product.description, "the description");
-    const std::string versionProblem = linuxVersionProblem(product.version, r.format);
-    if (!versionProblem.empty()) {
-        throw PackError("the version " + inQuotes(product.version) + " " + versionProblem
-                        + "; give another with --app-version");
-    }
+    const Product& product = image.product;
+    checkProduct(product, r.format);
     PackagePlan plan = planOf(r, image);
     plan.iconFile = !r.icon.empty() ? r.icon
                   : product.icon.empty() ? fs::path() : image.dir / "lib" / fs::u8path(product.icon);
@@ -216,20 +234,19 @@ LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     const Stage stage = stagePackage(plan, image, root);
     result.dependencies = dependencies(r, plan, stage);
     result.warnings = stage.warnings;
-    const std::string synopsis = lowerCase(product.description);
-    if (synopsis.rfind(plan.packageName, 0) == 0 || synopsis.rfind("a ", 0) == 0 || synopsis.rfind("an ", 0) == 0
-        || synopsis.rfind("the ", 0) == 0) {
-        result.warnings.push_back("the description \"" + product.description + "\" is the package's one-line "
-                                  "summary, which package checkers want to start with neither an article nor the "
-                                  "package's name (\"" + plan.packageName + " provides ...\" reads it); "
-                                  "--description gives another");
+    if (!synopsisProblem(product.description, plan.packageName).empty()) {
+        result.warnings.push_back(synopsisProblem(product.description, plan.packageName));
     }
+    const fs::path built = scratch.path / (deb ? "package.deb" : "package.rpm");
     if (deb) {
-        buildDeb(plan, product, stage, result.dependencies, scratch.path / "package.deb");
-        fs::rename(scratch.path / "package.deb", result.written);
+        buildDeb(plan, product, stage, result.dependencies, built);
     } else {
-        buildRpm(plan, product, stage, result.dependencies, scratch.path / "package.rpm");
-        fs::rename(scratch.path / "package.rpm", result.written);
+        buildRpm(plan, product, stage, result.dependencies, built);
+    }
+    std::error_code ec;
+    fs::rename(built, result.written, ec);
+    if (ec) {
+        throw PackError("cannot write " + shown(result.written) + ": " + ec.message());
     }
     return result;
 }
