@@ -113,10 +113,13 @@ private:
         stage.files.push_back(f);
     }
 
+    // Native code for this package's machine: an x86-64 ELF file. Files for
+    // other machines (an application may carry them) are copied untouched.
     static bool isElfFile(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
-        Bytes head(4);
-        return in.read(reinterpret_cast<char*>(head.data()), 4) && isElf(head);
+        Bytes head(20);
+        return in.read(reinterpret_cast<char*>(head.data()), 20) && isElf(head) && head[4] == 2
+               && head[5] == 1 && head[18] == 0x3E && head[19] == 0;
     }
 
     // As Debian strips its own packages: symbols no one links against, and
