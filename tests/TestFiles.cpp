@@ -3,7 +3,18 @@
 
 #include <type_traits>
 
+#include "FileUtils.h"
+
 namespace testing_support {
+
+// Made by each platform's half; removed and joined alike.
+TempDir::~TempDir() {
+    removeTree(dir);
+}
+
+tstring TempDir::operator/(const tstring& rel) const {
+    return FileUtils::joinPath(dir, rel);
+}
 
 std::string utf8(const tstring& text) {
     std::string out;

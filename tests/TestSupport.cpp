@@ -75,14 +75,6 @@ TempDir::TempDir(const tstring& nameHint) {
     makeDirs(dir);
 }
 
-TempDir::~TempDir() {
-    removeTree(dir);
-}
-
-tstring TempDir::operator/(const tstring& rel) const {
-    return FileUtils::joinPath(dir, rel);
-}
-
 void makeDirs(const tstring& path) {
     if (path.empty() || FileUtils::isFileExists(path)) {
         return;

@@ -300,7 +300,7 @@ def check_refusals(c, pack, image, work):
         c.check("%s refuses the version %s, saying why" % (fmt, version),
                 code == 1 and ("'-'" in text or "digit" in text) and not os.path.exists(out), text)
     code, text = make_package(pack, "rpm", image, out, "--license", "MIT\n%install\ntouch injected")
-    c.check("a line break in a one-line field (here, a spec section that runs commands) is refused",
+    c.check("a line break in a one-line field (here, a build recipe section that runs commands) is refused",
             code == 1 and "control character" in text and not os.path.exists(out), text)
     code, text = make_package(pack, "deb", image, out, maintainer="nobody")
     c.check("a .deb without a maintainer's address is refused", code == 1 and "--maintainer" in text, text)

@@ -92,6 +92,11 @@ bool isElf(const Bytes& head) {
     return head.size() >= 4 && head[0] == 0x7f && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
 }
 
+bool isX86_64Elf(const Bytes& head) {
+    // e_machine 0x3E read little-endian: a big-endian file has 0x00 0x3E.
+    return head.size() >= 20 && isElf(head) && head[4] == 2 && head[18] == 0x3E && head[19] == 0;
+}
+
 ElfLinks readElfLinks(const Bytes& file, const std::string& what) {
     if (!isElf(file) || file.size() < 64 || file[4] != 2 || file[5] != 1) {
         throw PackError(what + " is not a 64-bit little-endian ELF file");

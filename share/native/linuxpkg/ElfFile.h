@@ -19,6 +19,10 @@ struct ElfLinks {
 // Whether `head` (the first bytes of a file) starts an ELF file.
 bool isElf(const Bytes& head);
 
+// Whether `head` (the first 20 bytes or more) starts a 64-bit ELF file for
+// x86-64: native code for the images' machine.
+bool isX86_64Elf(const Bytes& head);
+
 // Throws PackError naming `what` when `file` is not a 64-bit little-endian
 // ELF file or its dynamic section is cut short.
 ElfLinks readElfLinks(const Bytes& file, const std::string& what);

@@ -44,8 +44,9 @@ void checkPackageName(const std::string& name, bool derived) {
     }
 }
 
-// Control characters would break the control file or the spec's lines
-// (a line break would add a field, or a spec section that runs commands).
+// Control characters would break the lines of the control file or of
+// rpmbuild's recipe (a line break would add a field, or a recipe section
+// that runs commands).
 void checkText(const std::string& text, const std::string& what) {
     if (text.empty()) {
         throw PackError(what + " is empty");
@@ -72,16 +73,7 @@ std::vector<LinuxFileType> checkedFileTypes(const std::vector<FileAssociation>& 
     std::vector<LinuxFileType> result;
     std::set<std::string> seen;
     for (const FileAssociation& a : given) {
-        const std::string extension = a.extension.empty() || a.extension[0] != '.' ? "." + a.extension
-                                                                                   : a.extension;
-        const bool plain = extension.size() > 1 && extension.size() <= 32
-            && std::all_of(extension.begin() + 1, extension.end(), [](char c) {
-                   return isLower(c) || isDigit(c) || (c >= 'A' && c <= 'Z') || c == '_' || c == '-';
-               });
-        if (!plain) {
-            throw PackError("the file type " + inQuotes(extension)
-                            + " is not a dot and up to 31 letters, digits, '_' or '-'");
-        }
+        const std::string extension = checkedExtension(a.extension);
         static const std::set<std::string> system = {".desktop", ".sh", ".run", ".appimage", ".deb",
                                                      ".rpm", ".jar", ".jnlp", ".py", ".pl", ".exe"};
         if (system.count(lowerCase(extension))) {

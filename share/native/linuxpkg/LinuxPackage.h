@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "WixSource.h"
+#include "FileTypes.h"
 
 struct LinuxPackageRequest {
     enum Format { Deb, Rpm } format = Deb;

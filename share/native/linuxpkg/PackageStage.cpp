@@ -118,8 +118,7 @@ private:
     static bool isElfFile(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
         Bytes head(20);
-        return in.read(reinterpret_cast<char*>(head.data()), 20) && isElf(head) && head[4] == 2
-               && head[5] == 1 && head[18] == 0x3E && head[19] == 0;
+        return in.read(reinterpret_cast<char*>(head.data()), 20) && isX86_64Elf(head);
     }
 
     // As Debian strips its own packages: symbols no one links against, and

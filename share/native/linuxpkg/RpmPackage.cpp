@@ -19,14 +19,6 @@ const char* const rpmbuildMissing =
     "\"sudo apt install rpm\" (Debian, Ubuntu), \"sudo dnf install rpm-build\" (Fedora) or "
     "\"brew install rpm\" (macOS)";
 
-// A path in %files: quoted, with '%' doubled so rpm expands no macro.
-std::string filePath(const std::string& path) {
-    std::string out = "\"";
-    for (const char c : path) {
-        out += c == '%' ? std::string("%%") : std::string(1, c);
-    }
-    return out + "\"";
-}
 
 std::string shellQuoted(const std::string& word) {
     std::string out = "'";
@@ -36,6 +28,7 @@ std::string shellQuoted(const std::string& word) {
     return out + "'";
 }
 
+// '%' doubled, so rpm expands no macro of the user's text.
 std::string macroSafe(const std::string& text) {
     std::string out;
     for (const char c : text) {
@@ -44,9 +37,14 @@ std::string macroSafe(const std::string& text) {
     return out;
 }
 
+// A path in %files: quoted, and macro-safe.
+std::string filePath(const std::string& path) {
+    return "\"" + macroSafe(path) + "\"";
+}
+
 } // namespace
 
-std::string rpmSpec(const PackagePlan& plan, const Product& product, const Stage& stage,
+std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
                     const std::vector<std::string>& requires) {
     std::string text = "Name: " + plan.packageName + "\nVersion: " + product.version + "\nRelease: "
                        + plan.release + "\nSummary: " + macroSafe(product.description) + "\nLicense: "
@@ -95,8 +93,8 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
     const fs::path top = stage.root.parent_path() / "rpm";
     std::error_code ec;
     fs::create_directories(top, ec);
-    const std::string spec = rpmSpec(plan, product, stage, requires);
-    writeBinaryFile(top / "package.spec", Bytes(spec.begin(), spec.end()));
+    const std::string recipe = rpmRecipe(plan, product, stage, requires);
+    writeBinaryFile(top / "package.recipe", Bytes(recipe.begin(), recipe.end()));
     const std::string out = (top / "out").u8string();
     std::string output;
     const bool ok = runProgram(rpmbuild, {
@@ -112,7 +110,7 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
         "--define", "_target_cpu x86_64",
         "--target", "x86_64-linux",
         "--dbpath", (top / "db").u8string(),
-        (top / "package.spec").u8string()}, top, output);
+        (top / "package.recipe").u8string()}, top, output);
     if (!ok || !fs::is_regular_file(out + "/package.rpm", ec)) {
         throw PackError("rpmbuild could not build the package:\n" + output);
     }

@@ -1,5 +1,5 @@
-// An .rpm of a staged package, built by rpmbuild from a spec this tool
-// writes; rpmbuild runs from any machine that has it, Debian's included.
+// An .rpm of a staged package, built by rpmbuild from the build recipe this
+// tool writes; rpmbuild runs from any machine that has it, Debian's included.
 #ifndef RPMPACKAGE_H
 #define RPMPACKAGE_H
 
@@ -9,8 +9,8 @@
 
 #include "PackageStage.h"
 
-// The spec's text; its %install copies `stage.root`.
-std::string rpmSpec(const PackagePlan& plan, const Product& product, const Stage& stage,
+// The recipe's text; its %install copies `stage.root`.
+std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
                     const std::vector<std::string>& requires);
 
 // Builds `rpm` in a work folder beside it. Throws PackError.

@@ -99,18 +99,7 @@ std::vector<FileAssociation> checkedAssociations(const std::vector<FileAssociati
     std::vector<FileAssociation> result;
     std::set<std::string> seen;
     for (FileAssociation a : given) {
-        if (a.extension.empty() || a.extension[0] != '.') {
-            a.extension = "." + a.extension;
-        }
-        const bool plain = a.extension.size() > 1 && a.extension.size() <= 32
-            && std::all_of(a.extension.begin() + 1, a.extension.end(), [](char c) {
-                   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
-                          || c == '_' || c == '-';
-               });
-        if (!plain) {
-            throw PackError("the file type " + inQuotes(a.extension)
-                            + " is not a dot and up to 31 letters, digits, '_' or '-'");
-        }
+        a.extension = checkedExtension(a.extension);
         if (isSystemFileType(a.extension)) {
             throw PackError("the file type " + inQuotes(a.extension) + " is one Windows runs or "
                             "opens itself (programs, scripts, shortcuts, installers): the "

@@ -9,12 +9,8 @@
 #include <vector>
 
 #include "ApplicationImage.h"
+#include "FileTypes.h"
 #include "NameUuid.h"
-
-struct FileAssociation {
-    std::string extension;    // ".ext"
-    std::string description;  // what Explorer calls such a file
-};
 
 struct InstallerPlan {
     ApplicationImage image;   // its product information as the installer states it

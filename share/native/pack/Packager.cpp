@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "AppCheck.h"
+#include "ElfFile.h"
 #include "HicolorIcons.h"
 #include "Installer.h"
 #include "PackError.h"
@@ -81,10 +82,9 @@ bool runtimeIsForLinux(const fs::path& runtime) {
     const fs::path jli = runtime / "lib" / "libjli.so";
     if (fs::is_regular_file(jli, ec)) {
         std::ifstream in(jli, std::ios::binary);
-        char header[20] = {};
-        in.read(header, sizeof(header));
-        // ELF, 64-bit, e_machine 0x3E (x86-64).
-        if (std::string(header, 5) != "\x7f" "ELF\x02" || header[18] != 0x3E || header[19] != 0) {
+        Bytes header(20);
+        in.read(reinterpret_cast<char*>(header.data()), 20);
+        if (!isX86_64Elf(header)) {
             throw PackError("the Java runtime " + shown(runtime) + " is not for x86-64 Linux: its "
                             "lib/libjli.so is not an x86-64 ELF library");
         }
