@@ -9,6 +9,8 @@ add_executable(loftwick-pack-tests
     tests/PackFuzzTest.cpp
     tests/InstallerTest.cpp
     tests/LinuxPackageTest.cpp
+    tests/QuotingTest.cpp
+    tests/AppCheckTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
 target_link_libraries(loftwick-pack-tests PRIVATE loftwick-pack-core gtest_main)
@@ -65,6 +67,13 @@ add_test(NAME linux-launcher-checks
                  $<TARGET_FILE:loftwick-launcher> $<TARGET_FILE:loftwick-pack>
                  ${CMAKE_BINARY_DIR}/linux-launcher-checks)
 set_tests_properties(linux-launcher-checks PROPERTIES TIMEOUT 300)
+
+# Hostile values in every field of both package formats, read back with
+# rpm, dpkg-deb, desktop-file-validate and an XML parser.
+add_test(NAME package-quoting-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/package_quoting_checks.py
+                 $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/package-quoting-checks)
+set_tests_properties(package-quoting-checks PROPERTIES TIMEOUT 600)
 
 # The deb and rpm steps against dpkg-deb, rpmbuild, lintian, rpmlint and
 # desktop-file-validate; as root, a real install, upgrade and purge of a

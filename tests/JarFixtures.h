@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace stored_zip {
 
@@ -30,7 +32,9 @@ inline void put(std::string& out, uint32_t value, int bytes) {
 
 } // namespace stored_zip
 
-inline std::string storedZip(const std::map<std::string, std::string>& files) {
+// Entries in the order given (a name may repeat), and the archive's comment.
+inline std::string storedZipOf(const std::vector<std::pair<std::string, std::string>>& files,
+                               const std::string& comment = std::string()) {
     using stored_zip::crc32;
     using stored_zip::put;
     std::string out, directory;
@@ -57,8 +61,12 @@ inline std::string storedZip(const std::map<std::string, std::string>& files) {
     put(out, 0, 2); put(out, 0, 2);
     put(out, static_cast<uint32_t>(files.size()), 2); put(out, static_cast<uint32_t>(files.size()), 2);
     put(out, static_cast<uint32_t>(directory.size()), 4); put(out, directoryOffset, 4);
-    put(out, 0, 2);
-    return out;
+    put(out, static_cast<uint32_t>(comment.size()), 2);
+    return out + comment;
+}
+
+inline std::string storedZip(const std::map<std::string, std::string>& files) {
+    return storedZipOf(std::vector<std::pair<std::string, std::string>>(files.begin(), files.end()));
 }
 
 // The first bytes of a class file of this major_version (61 is Java 17):

@@ -11,6 +11,7 @@
 #include "LibraryPackages.h"
 #include "LinuxPackage.h"
 #include "PackError.h"
+#include "PackageStage.h"
 #include "ProductFile.h"
 
 namespace {
@@ -48,6 +49,111 @@ TEST(LinuxPackageTest, DependenciesFromWhatTheFilesNeed) {
     const std::vector<std::string> requires = rpmRequires(needs);
     EXPECT_NE(std::find(requires.begin(), requires.end(), "libc.so.6(GLIBC_2.9)(64bit)"), requires.end());
     EXPECT_NE(std::find(requires.begin(), requires.end(), "libfoo.so.1()(64bit)"), requires.end());
+}
+
+// A shared object's section headers, .dynstr, .dynamic and .gnu.version_r,
+// as a linker lays them out, naming what it is given.
+struct ElfBuilder {
+    struct Need {
+        std::string library;
+        std::vector<std::string> versions;
+        uint16_t count;      // vn_cnt as written
+        uint32_t auxNext;    // vna_next of every record but the last
+    };
+    std::vector<std::string> needed;
+    std::vector<Need> needs;
+    uint32_t verneedCount = 0;  // sh_info; 0: as many as there are
+
+    Bytes bytes() const {
+        Bytes strings{0}, dynamic, verneed;
+        const auto string = [&](const std::string& text) {
+            strings.insert(strings.end(), text.begin(), text.end());
+            strings.push_back(0);
+            return static_cast<uint32_t>(strings.size() - text.size() - 1);
+        };
+        for (const std::string& library : needed) {
+            appendU32(dynamic, 1), appendU32(dynamic, 0), appendU32(dynamic, string(library)), appendU32(dynamic, 0);
+        }
+        for (size_t i = 0; i < needs.size(); ++i) {
+            const Need& n = needs[i];
+            appendU16(verneed, 1), appendU16(verneed, n.count), appendU32(verneed, string(n.library));
+            appendU32(verneed, 16);
+            appendU32(verneed, i + 1 < needs.size() ? static_cast<uint32_t>(16 + 16 * n.versions.size()) : 0);
+            for (size_t j = 0; j < n.versions.size(); ++j) {
+                appendU32(verneed, 0), appendU16(verneed, 0), appendU16(verneed, static_cast<uint16_t>(2 + j));
+                appendU32(verneed, string(n.versions[j]));
+                appendU32(verneed, j + 1 < n.versions.size() ? n.auxNext : 0);
+            }
+        }
+        Bytes file(64, 0);
+        const uint8_t ident[] = {0x7f, 'E', 'L', 'F', 2, 1, 1};
+        std::copy(std::begin(ident), std::end(ident), file.begin());
+        putU16(file, 18, 0x3E);
+        std::vector<size_t> at;
+        for (const Bytes* blob : {&strings, &dynamic, &verneed}) {
+            at.push_back(file.size());
+            file.insert(file.end(), blob->begin(), blob->end());
+            padTo(file, 8);
+        }
+        putU32(file, 0x28, static_cast<uint32_t>(file.size()));
+        putU16(file, 0x3A, 64), putU16(file, 0x3C, 4);
+        file.insert(file.end(), 64, 0);
+        const uint32_t types[] = {3, 6, 0x6ffffffe};
+        const size_t sizes[] = {strings.size(), dynamic.size(), verneed.size()};
+        for (size_t i = 0; i < 3; ++i) {
+            Bytes h(64, 0);
+            putU32(h, 4, types[i]), putU32(h, 24, static_cast<uint32_t>(at[i]));
+            putU32(h, 32, static_cast<uint32_t>(sizes[i])), putU32(h, 40, i ? 1 : 0);
+            putU32(h, 44, i == 2 ? (verneedCount ? verneedCount : static_cast<uint32_t>(needs.size())) : 0);
+            file.insert(file.end(), h.begin(), h.end());
+        }
+        return file;
+    }
+};
+
+ElfBuilder::Need need(const std::string& library, const std::vector<std::string>& versions) {
+    return {library, versions, static_cast<uint16_t>(versions.size()), 16};
+}
+
+TEST(LinuxPackageTest, ElfNamesAreReadOnlyWhenTheyCanBeNames) {
+    ElfBuilder plain;
+    plain.needed = {"libstdc++.so.6", "libc.so.6", "libc.so.6"};
+    plain.needs = {need("libc.so.6", {"GLIBC_2.2.5", "GLIBC_2.14", "GLIBC_2.2.5"}),
+                   need("libgcc_s.so.1", {"GCC_3.0"})};
+    const ElfLinks links = readElfLinks(plain.bytes(), "\"libx.so\"");
+    EXPECT_EQ(links.needed, (std::vector<std::string>{"libstdc++.so.6", "libc.so.6"}));
+    EXPECT_EQ(links.versionsNeeded.at("libc.so.6"), (std::vector<std::string>{"GLIBC_2.14", "GLIBC_2.2.5"}));
+    EXPECT_EQ(links.versionsNeeded.at("libgcc_s.so.1"), std::vector<std::string>{"GCC_3.0"});
+
+    for (const std::string& hostile : {std::string("%(id)libfoo.so.1"), std::string("libfoo.so.1\n%post"),
+                                       std::string("lib foo.so"), std::string("libfoo.so, bar"),
+                                       std::string(300, 'a'), std::string()}) {
+        SCOPED_TRACE(hostile);
+        ElfBuilder needed, versions;
+        needed.needed = {hostile};
+        versions.needs = {need("libc.so.6", {hostile})};
+        for (const ElfBuilder* b : {&needed, &versions}) {
+            try {
+                readElfLinks(b->bytes(), "\"lib/app/libodd.so\"");
+                ADD_FAILURE() << "read";
+            } catch (const PackError& e) {
+                EXPECT_EQ(std::string(e.what()).rfind("\"lib/app/libodd.so\" names a ", 0), 0u) << e.what();
+            }
+        }
+    }
+}
+
+// Version records that repeat one long name 65,535 times, or claim more
+// records than the section holds: refused by the bound on records, before
+// the names could pile up.
+TEST(LinuxPackageTest, ElfVersionRecordsThatLoopAreRefused) {
+    ElfBuilder looping;
+    looping.needs = {{"libc.so.6", {std::string(200, 'V'), "GLIBC_2.2.5"}, 0xFFFF, 0}};
+    EXPECT_THROW(readElfLinks(looping.bytes(), "x"), PackError);
+    ElfBuilder claiming;
+    claiming.needs = {need("libc.so.6", {"GLIBC_2.2.5"}), need("libm.so.6", {"GLIBC_2.2.5"})};
+    claiming.verneedCount = 0xFFFFFFFF;  // the chain's last vn_next (0) ends it
+    EXPECT_EQ(readElfLinks(claiming.bytes(), "x").versionsNeeded.size(), 2u);
 }
 
 TEST(LinuxPackageTest, ElfFilesCutShortAreRefusedNotRead) {
@@ -99,6 +205,23 @@ TEST(LinuxPackageTest, IconBitmapsBecomePngTheRightWayUp) {
 
     image.width = image.height = 20;  // no theme folder of that size
     EXPECT_THROW(hicolorIcons(iconFile({image}), "icon"), PackError);
+}
+
+TEST(LinuxPackageTest, LongDescriptionLinesNeverStartWithAPercentSign) {
+    Product p;
+    p.name = "A %prep name that goes on for quite a few words and then some %post";
+    p.version = "1.0";
+    p.vendor = "%changelog Vendor";
+    const std::string text = longDescription(p);
+    size_t lines = 0;
+    for (size_t start = 0; start < text.size(); ++lines) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        EXPECT_NE(text[start], '%') << text;
+        EXPECT_LE(end - start, 79u) << text;
+        start = end + 1;
+    }
+    EXPECT_EQ(lines, 2u) << text;
+    EXPECT_NE(text.find("words and then\nsome %post 1.0, from %changelog Vendor,"), std::string::npos) << text;
 }
 
 TEST(LinuxPackageTest, ProductFileKeepsEachValueOnItsLine) {

@@ -68,6 +68,105 @@ std::string dotted(std::string resource) {
     return resource;
 }
 
+// No real manifest or module descriptor comes near these; a jar that
+// claims more is refused, not read. (The runtime refuses manifests past
+// 8 MiB itself.)
+const size_t maxManifestSize = 8u << 20;
+const size_t maxModuleInfoSize = 1u << 20;
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    return text;
+}
+
+// The jar's manifest as the runtime finds it: by its name, else in any
+// letter case. Two entries of that name are refused: the runtime reads the
+// last, and a reader that takes the first judges another application.
+Manifest manifestOf(const ZipArchive& jar, const std::string& shown) {
+    const std::string name = "META-INF/MANIFEST.MF";
+    std::vector<const ZipArchive::Entry*> found = jar.findAll(name);
+    for (const ZipArchive::Entry& e : jar.entries()) {
+        if (found.empty() && e.name.size() == name.size() && upper(e.name) == name) {
+            found.push_back(&e);
+        }
+    }
+    if (found.size() > 1) {
+        const auto number = [&](const ZipArchive::Entry* e) { return std::to_string(e - jar.entries().data() + 1); };
+        throw PackError(shown + " holds " + name + " twice (entries " + number(found[0]) + " and "
+                        + number(found[1]) + " of its directory): the runtime reads the last, other tools the "
+                        "first; build it again with the jar tool");
+    }
+    return Manifest(found.empty() ? std::string()
+                                  : jar.readWhole(*found[0], maxManifestSize, "the manifest of " + shown));
+}
+
+std::string moduleInfoOf(const ZipArchive& jar, const std::string& shown) {
+    const ZipArchive::Entry* info = jar.find("module-info.class");
+    return info ? jar.readWhole(*info, maxModuleInfoSize, "the module descriptor of " + shown) : std::string();
+}
+
+// A module-info.class of a folder, read up to the same bound.
+std::string moduleInfoOf(const fs::path& dir) {
+    const fs::path file = dir / "module-info.class";
+    std::error_code ec;
+    if (!fs::is_regular_file(file, ec)) {
+        return std::string();
+    }
+    if (fs::file_size(file, ec) > maxModuleInfoSize) {
+        throw PackError("the module descriptor " + quoted(file.u8string()) + " is larger than any real one ("
+                        + std::to_string(maxModuleInfoSize) + " bytes)");
+    }
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int hexValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+}
+
+// A Class-Path entry is a URL relative to the jar's own: "%20" is a space,
+// "file:" names a path of this machine. What the runtime cannot take as a
+// file (another scheme, a broken escape) it skips, and so does the check:
+// false.
+bool classPathFile(std::string url, std::string& path) {
+    const size_t colon = url.find(':');
+    const size_t slash = url.find('/');
+    if (colon != std::string::npos && colon > 0 && (slash == std::string::npos || colon < slash)) {
+        if (upper(url.substr(0, colon)) != "FILE") {
+            return false;
+        }
+        url = url.substr(colon + 1);
+        if (url.rfind("//", 0) == 0) {
+            url = url.substr(std::min(url.find('/', 2), url.size()));  // an empty or local authority
+        }
+    }
+    path.clear();
+    for (size_t i = 0; i < url.size(); ++i) {
+        if (url[i] != '%') {
+            path += url[i];
+        } else if (i + 2 < url.size() && hexValue(url[i + 1]) >= 0 && hexValue(url[i + 2]) >= 0) {
+            path += static_cast<char>(hexValue(url[i + 1]) * 16 + hexValue(url[i + 2]));
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return !path.empty();
+}
+
+// The feature release a folder of META-INF/versions/ stands for, as the
+// runtime looks them up: by the release's own decimal name, 9 and up. Any
+// other name ("+9", "09", "9a") is no version folder; 0.
+unsigned versionFolder(const std::string& name) {
+    if (name.empty() || name.size() > 4 || name[0] == '0'
+        || !std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return 0;
+    }
+    const unsigned version = static_cast<unsigned>(std::stoul(name));
+    return version >= 9 ? version : 0;
+}
+
 class Checker {
 public:
     explicit Checker(const AppCheckRequest& r) : request(r), release(runtimeRelease(r.runtime)) {}
@@ -102,33 +201,42 @@ public:
         return jars[path] = jar;
     }
 
+    // A jar's manifest; false when it cannot be read (the problem is told).
+    bool readManifest(const ZipArchive& jar, const std::string& shown, Manifest& manifest) {
+        try {
+            manifest = manifestOf(jar, shown);
+            return true;
+        } catch (const PackError& e) {
+            problems.push_back(e.what());
+            return false;
+        }
+    }
+
     // A jar on the class path: its classes, then those of its Class-Path.
     void addJar(const fs::path& path, const std::string& shown) {
         if (!visited.insert(path).second) {
             return;
         }
         const std::shared_ptr<const ZipArchive> jar = open(path, shown);
-        if (!jar) {
+        Manifest manifest{std::string()};
+        if (!jar || !readManifest(*jar, shown, manifest)) {
             return;
         }
-        std::string classPath;
-        bool multiRelease = false;
-        if (const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF")) {
-            const Manifest manifest(jar->read(*m));
-            classPath = manifest.get("Class-Path");
-            multiRelease = manifest.get("Multi-Release") == "true";
-        }
-        addClasses(jar, multiRelease);
+        const std::string classPath = manifest.get("Class-Path");
+        addClasses(jar, upper(manifest.get("Multi-Release")) == "TRUE");
         size_t start = 0;
-        while ((start = classPath.find_first_not_of(' ', start)) != std::string::npos) {
-            const size_t end = std::min(classPath.find(' ', start), classPath.size());
-            const fs::path next = path.parent_path() / fs::u8path(classPath.substr(start, end - start));
-            std::error_code ec;
-            // An entry the runtime cannot find it skips without a word.
-            if (fs::is_directory(next, ec)) {
-                addFolder(next);
-            } else if (fs::is_regular_file(next, ec)) {
-                addJar(next, quoted(next.filename().u8string()) + " (in the Class-Path of " + shown + ")");
+        while ((start = classPath.find_first_not_of(" \t", start)) != std::string::npos) {
+            const size_t end = std::min(classPath.find_first_of(" \t", start), classPath.size());
+            std::string entry;
+            if (classPathFile(classPath.substr(start, end - start), entry)) {
+                const fs::path next = path.parent_path() / fs::u8path(entry);
+                std::error_code ec;
+                // An entry the runtime cannot find it skips without a word.
+                if (fs::is_directory(next, ec)) {
+                    addFolder(next);
+                } else if (fs::is_regular_file(next, ec)) {
+                    addJar(next, quoted(next.filename().u8string()) + " (in the Class-Path of " + shown + ")");
+                }
             }
             start = end;
         }
@@ -150,8 +258,8 @@ public:
             unsigned version = 0;
             if (name.rfind("META-INF/versions/", 0) == 0) {
                 const size_t slash = name.find('/', 18);
-                version = static_cast<unsigned>(std::atoi(name.substr(18, slash - 18).c_str()));
-                if (!multiRelease || slash == std::string::npos || version == 0 || release == 0
+                version = slash == std::string::npos ? 0 : versionFolder(name.substr(18, slash - 18));
+                if (!multiRelease || version == 0 || release == 0
                     || version > release) {
                     continue;
                 }
@@ -205,11 +313,11 @@ private:
                 return;  // a missing main JAR is its caller's to report
             }
             const std::shared_ptr<const ZipArchive> jar = open(jarPath, shown);
-            if (!jar) {
+            Manifest manifest{std::string()};
+            if (!jar || !readManifest(*jar, shown, manifest)) {
                 return;
             }
-            const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF");
-            mainClass = m ? Manifest(jar->read(*m)).get("Main-Class") : std::string();
+            mainClass = manifest.get("Main-Class");
             if (mainClass.empty()) {
                 problems.push_back(shown + " names no main class (its manifest has no Main-Class): "
                                    "build it with \"jar --main-class CLASS\", or give the main class "
@@ -390,14 +498,10 @@ private:
         if (!jar) {
             return;
         }
-        std::string name;
-        if (const ZipArchive::Entry* info = jar->find("module-info.class")) {
-            name = moduleNameOf(jar->read(*info));
-        }
-        if (name.empty()) {
-            if (const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF")) {
-                name = Manifest(jar->read(*m)).get("Automatic-Module-Name");
-            }
+        std::string name = moduleNameOf(moduleInfoOf(*jar, shown));
+        Manifest manifest{std::string()};
+        if (name.empty() && readManifest(*jar, shown, manifest)) {
+            name = manifest.get("Automatic-Module-Name");
         }
         modules.emplace(name.empty() ? automaticName(path) : name, path);
     }
@@ -407,25 +511,22 @@ private:
     std::string descriptorMainClass(const fs::path& module) {
         std::error_code ec;
         if (fs::is_directory(module, ec)) {
-            std::ifstream info(module / "module-info.class", std::ios::binary);
-            return moduleMainClassOf(std::string((std::istreambuf_iterator<char>(info)),
-                                                 std::istreambuf_iterator<char>()));
+            return moduleMainClassOf(moduleInfoOf(module));
         }
-        const std::shared_ptr<const ZipArchive> jar = open(module, quoted(module.filename().u8string()));
+        const std::string shown = quoted(module.filename().u8string());
+        const std::shared_ptr<const ZipArchive> jar = open(module, shown);
         if (!jar) {
             return std::string();
         }
-        if (const ZipArchive::Entry* info = jar->find("module-info.class")) {
-            return moduleMainClassOf(jar->read(*info));
+        if (jar->find("module-info.class")) {
+            return moduleMainClassOf(moduleInfoOf(*jar, shown));
         }
-        const ZipArchive::Entry* m = jar->find("META-INF/MANIFEST.MF");
-        return m ? Manifest(jar->read(*m)).get("Main-Class") : std::string();
+        Manifest manifest{std::string()};
+        return readManifest(*jar, shown, manifest) ? manifest.get("Main-Class") : std::string();
     }
 
     void addModuleFolder(const fs::path& dir) {
-        std::ifstream info(dir / "module-info.class", std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
-        const std::string name = moduleNameOf(bytes);
+        const std::string name = moduleNameOf(moduleInfoOf(dir));
         if (!name.empty()) {
             modules.emplace(name, dir);
         }
@@ -528,7 +629,12 @@ std::string javaOptionProblem(const std::string& option) {
 }
 
 unsigned runtimeRelease(const fs::path& runtime) {
-    std::ifstream in(runtime / "release");
+    std::error_code ec;
+    std::ifstream in;
+    // A release file is a few short lines.
+    if (fs::is_regular_file(runtime / "release", ec) && fs::file_size(runtime / "release", ec) < (1u << 20)) {
+        in.open(runtime / "release");
+    }
     std::string line;
     while (std::getline(in, line)) {
         if (line.rfind("JAVA_VERSION=", 0) == 0) {

@@ -147,6 +147,24 @@ const ZipArchive::Entry* ZipArchive::find(const std::string& name) const {
     return nullptr;
 }
 
+std::vector<const ZipArchive::Entry*> ZipArchive::findAll(const std::string& name) const {
+    std::vector<const Entry*> found;
+    for (const Entry& e : list) {
+        if (e.name == name) {
+            found.push_back(&e);
+        }
+    }
+    return found;
+}
+
+std::string ZipArchive::readWhole(const Entry& entry, size_t limit, const std::string& what) const {
+    if (entry.size > limit) {
+        throw PackError(what + " claims " + std::to_string(entry.size) + " bytes, more than any real one ("
+                        + std::to_string(limit) + " bytes)");
+    }
+    return read(entry, static_cast<size_t>(entry.size));
+}
+
 ZipArchive::Inflater::Inflater() : z(new z_stream()) {
     if (inflateInit2(z.get(), -MAX_WBITS) != Z_OK) {
         throw PackError("cannot set up zlib's inflater");

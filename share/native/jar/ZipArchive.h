@@ -50,7 +50,15 @@ public:
     // they cannot be read. Threads may read one archive at once, each with
     // an inflater of its own.
     std::string read(const Entry& entry, size_t limit, Inflater& inflater) const;
-    std::string read(const Entry& entry, size_t limit = SIZE_MAX) const;
+    std::string read(const Entry& entry, size_t limit) const;
+
+    // The whole content of a small entry (a manifest, a module descriptor).
+    // Throws PackError, naming it as `what`, when the entry claims more than
+    // `limit` bytes: such a claim is never real, and is not allocated.
+    std::string readWhole(const Entry& entry, size_t limit, const std::string& what) const;
+
+    // Every entry of that name: a name may stand twice in a zip's directory.
+    std::vector<const Entry*> findAll(const std::string& name) const;
 
     // Before many entries are read: one read of the whole file instead of
     // one for each (up to a size that memory holds easily).

@@ -1,9 +1,11 @@
 #include "DebPackage.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "PackError.h"
 #include "Packager.h"
+#include "Quoting.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
@@ -15,40 +17,78 @@ const char* const dpkgDebMissing =
     "\"sudo apt install dpkg-dev\" (Debian, Ubuntu), \"sudo dnf install dpkg\" (Fedora) or "
     "\"brew install dpkg\" (macOS)";
 
-// An extended description: each line starts with a space, an empty one is " .".
-std::string extended(const std::string& text) {
-    std::string out;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end;
-        const std::string line = text.substr(start, end - start);
-        out += line.empty() ? " .\n" : " " + line + "\n";
-        start = end + 1;
+bool isPackageNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+}
+
+bool isVersionCharacter(char c) {
+    return isPackageNameCharacter(c) || (c >= 'A' && c <= 'Z') || c == '~' || c == ':';
+}
+
+// "name" or "name (OP version)".
+bool isSimpleRelation(const std::string& text) {
+    const size_t open = text.find(" (");
+    const std::string name = text.substr(0, open);
+    if (name.size() < 2 || !std::all_of(name.begin(), name.end(), isPackageNameCharacter)) {
+        return false;
     }
-    return out;
+    if (open == std::string::npos) {
+        return true;
+    }
+    const std::string rest = text.substr(open + 2);
+    size_t op = 0;
+    for (const char* o : {"<<", "<=", ">=", ">>", "="}) {
+        if (rest.rfind(o, 0) == 0) {
+            op = std::string(o).size();
+            break;
+        }
+    }
+    if (op == 0 || rest.size() < op + 3 || rest[op] != ' ' || rest.back() != ')') {
+        return false;
+    }
+    const std::string version = rest.substr(op + 1, rest.size() - op - 2);
+    return !version.empty() && std::all_of(version.begin(), version.end(), isVersionCharacter);
 }
 
 } // namespace
 
+void checkDebianRelation(const std::string& relation, const std::string& what) {
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = relation.find(" | ", start);
+        if (!isSimpleRelation(relation.substr(start, bar == std::string::npos ? std::string::npos : bar - start))) {
+            throw PackError(what + " " + shownValue(relation) + " is not a package relation, such as "
+                            "\"libfoo1\", \"libfoo1 (>= 1.2)\" or \"libfoo2 | libfoo1\"");
+        }
+        if (bar == std::string::npos) {
+            return;
+        }
+        start = bar + 3;
+    }
+}
+
 std::string debianControl(const PackagePlan& plan, const Product& product, const Stage& stage,
                           const std::vector<std::string>& depends) {
-    std::string text = "Package: " + plan.packageName + "\nVersion: " + product.version
-                       + "\nArchitecture: amd64\nMaintainer: " + plan.maintainer
-                       + "\nInstalled-Size: " + std::to_string((stage.installedBytes + 1023) / 1024) + "\n";
+    const auto field = [](const char* name, const std::string& value, const std::string& what) {
+        return std::string(name) + ": " + controlFieldValue(value, what) + "\n";
+    };
+    std::string text = field("Package", plan.packageName, "the package name")
+                       + field("Version", product.version, "the version") + "Architecture: amd64\n"
+                       + field("Maintainer", plan.maintainer, "the maintainer")
+                       + "Installed-Size: " + std::to_string((stage.installedBytes + 1023) / 1024) + "\n";
     if (!depends.empty()) {
-        text += "Depends: ";
-        for (size_t i = 0; i < depends.size(); ++i) {
-            text += (i ? ", " : "") + depends[i];
+        std::string list;
+        for (const std::string& d : depends) {
+            checkDebianRelation(d, "the dependency");
+            list += (list.empty() ? "" : ", ") + d;
         }
-        text += "\n";
+        text += field("Depends", list, "the dependencies");
     }
     if (!plan.homepage.empty()) {
-        text += "Homepage: " + plan.homepage + "\n";
+        text += field("Homepage", plan.homepage, "the homepage");
     }
-    return text + "Section: misc\nPriority: optional\nDescription: " + product.description + "\n"
-           + extended(product.name + " " + product.version + ", from " + product.vendor
-                      + ", with the Java runtime it runs on.");
+    return text + "Section: misc\nPriority: optional\n" + field("Description", product.description, "the description")
+           + controlContinuation(longDescription(product), "the product name, version or vendor");
 }
 
 void buildDeb(const PackagePlan& plan, const Product& product, const Stage& stage,

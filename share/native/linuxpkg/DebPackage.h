@@ -8,7 +8,12 @@
 
 #include "PackageStage.h"
 
-// The control file's text.
+// Throws PackError, naming `what`, unless `relation` is one package
+// relation of a Depends field: "name", "name (OP version)", alternatives
+// joined by " | ".
+void checkDebianRelation(const std::string& relation, const std::string& what);
+
+// The control file's text. Throws PackError for a value it cannot carry.
 std::string debianControl(const PackagePlan& plan, const Product& product, const Stage& stage,
                           const std::vector<std::string>& depends);
 

@@ -3,28 +3,9 @@
 #include <algorithm>
 
 #include "PackError.h"
+#include "Quoting.h"
 
 namespace {
-
-// A string value of a desktop entry: its escapes are \s \n \t \r \\.
-std::string escaped(const std::string& value) {
-    std::string out;
-    for (size_t i = 0; i < value.size(); ++i) {
-        const char c = value[i];
-        out += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r"
-             : c == ' ' && i == 0 ? "\\s" : std::string(1, c);
-    }
-    return out;
-}
-
-// Text between tags; the type and pattern are checked words already.
-std::string xmlText(const std::string& value) {
-    std::string out;
-    for (const char c : value) {
-        out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-    }
-    return out;
-}
 
 bool isWord(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
@@ -32,16 +13,28 @@ bool isWord(const std::string& text) {
     });
 }
 
+// The command of Exec: a word that needs none of the key's own quoting
+// (package names are letters, digits and "+-.").
+std::string execWord(const std::string& command) {
+    for (const char c : command) {
+        if (!isWord(std::string(1, c)) && c != '+' && c != '.') {
+            throw PackError("the command " + shownValue(command) + " is not a plain word");
+        }
+    }
+    return command;
+}
+
 } // namespace
 
 std::string desktopEntryText(const DesktopEntry& e) {
-    std::string text = "[Desktop Entry]\nType=Application\nName=" + escaped(e.name) + "\n";
+    std::string text = "[Desktop Entry]\nType=Application\nName=" + desktopEntryString(e.name, "the product name")
+                       + "\n";
     if (!e.comment.empty() && e.comment != e.name) {
-        text += "Comment=" + escaped(e.comment) + "\n";
+        text += "Comment=" + desktopEntryString(e.comment, "the description") + "\n";
     }
-    text += "Exec=" + e.command + (e.fileTypes.empty() ? "" : " %f") + "\n";
+    text += "Exec=" + execWord(e.command) + (e.fileTypes.empty() ? "" : " %f") + "\n";
     if (!e.icon.empty()) {
-        text += "Icon=" + e.icon + "\n";
+        text += "Icon=" + desktopEntryString(e.icon, "the icon") + "\n";
     }
     text += "Terminal=false\n";
     std::string categories;
@@ -49,7 +42,7 @@ std::string desktopEntryText(const DesktopEntry& e) {
         if (!isWord(c)) {
             throw PackError("the category \"" + c + "\" is not a word of letters, digits and '-'");
         }
-        categories += c + ";";
+        categories += desktopEntryListItem(c, "the category") + ";";
     }
     if (!categories.empty()) {
         text += "Categories=" + categories + "\n";
@@ -57,12 +50,12 @@ std::string desktopEntryText(const DesktopEntry& e) {
     if (!e.fileTypes.empty()) {
         text += "MimeType=";
         for (const LinuxFileType& t : e.fileTypes) {
-            text += t.mimeType + ";";
+            text += desktopEntryListItem(t.mimeType, "the MIME type") + ";";
         }
         text += "\n";
     }
     if (!e.windowClass.empty()) {
-        text += "StartupWMClass=" + escaped(e.windowClass) + "\n";
+        text += "StartupWMClass=" + desktopEntryString(e.windowClass, "the window class") + "\n";
     }
     return text;
 }
@@ -71,8 +64,9 @@ std::string mimeInfoText(const std::vector<LinuxFileType>& fileTypes) {
     std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n";
     for (const LinuxFileType& t : fileTypes) {
-        text += "  <mime-type type=\"" + t.mimeType + "\">\n    <comment>" + xmlText(t.description)
-                + "</comment>\n    <glob pattern=\"*" + t.extension + "\"/>\n  </mime-type>\n";
+        text += "  <mime-type type=\"" + xmlText(t.mimeType, "the MIME type") + "\">\n    <comment>"
+                + xmlText(t.description, "the description of " + t.extension) + "</comment>\n    <glob pattern=\"*"
+                + xmlText(t.extension, "the file type") + "\"/>\n  </mime-type>\n";
     }
     return text + "</mime-info>\n";
 }

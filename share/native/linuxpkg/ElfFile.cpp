@@ -2,14 +2,30 @@
 // string table, and .gnu.version_r. Every offset is bounded first.
 #include "ElfFile.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <set>
 
 #include "PackError.h"
+#include "Quoting.h"
 
 namespace {
 
 const uint32_t shtDynamic = 6, shtVerneed = 0x6ffffffe;
 const uint64_t dtNeeded = 1, dtSoname = 14;
+const size_t maxNameLength = 255;
+// Elf64_Verneed and Elf64_Vernaux are 16 bytes each.
+const uint64_t versionRecordSize = 16;
+
+bool isPlainName(const std::string& text) {
+    for (const char c : text) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_'
+              || c == '+' || c == '-')) {
+            return false;
+        }
+    }
+    return true;
+}
 
 class Reader {
 public:
@@ -26,16 +42,26 @@ public:
         return value;
     }
 
-    std::string string(uint64_t table, uint64_t tableSize, uint64_t offset) const {
+    // A name of the string table: a library or version name, which no real
+    // file makes longer than a few dozen characters, of the characters
+    // library names are made of. Anything else is refused, so no name can
+    // carry text into the files a package is made of.
+    std::string name(uint64_t table, uint64_t tableSize, uint64_t offset, const char* kind) const {
         std::string text;
-        for (uint64_t at = offset; at < tableSize; ++at) {
+        for (uint64_t at = offset; at < tableSize && text.size() <= maxNameLength; ++at) {
             const char c = static_cast<char>(get(table + at, 1));
             if (c == '\0') {
+                if (text.empty() || !isPlainName(text)) {
+                    throw PackError(what + " names a " + kind + " " + shownValue(text) + ": not a name of "
+                                    "letters, digits and \"._+-\", as every library's is");
+                }
                 return text;
             }
             text += c;
         }
-        throw PackError(what + " has a name beyond its string table");
+        throw PackError(what + (text.size() > maxNameLength ? " names a " + std::string(kind) + " longer than "
+                                + std::to_string(maxNameLength) + " characters, as no library's is"
+                                : " has a name beyond its string table"));
     }
 
 private:
@@ -67,17 +93,32 @@ const Section& linked(const std::vector<Section>& all, const Section& s, const s
     return all[s.link];
 }
 
+// Each record lies inside the section, and a chain visits no more records
+// than the section holds: a file whose records loop or overlap cannot make
+// the reading grow.
 void readVersionsNeeded(const Reader& in, const std::vector<Section>& all, const Section& s,
                         const std::string& what, ElfLinks& links) {
     const Section& strings = linked(all, s, what);
+    const uint64_t end = s.offset + std::min(s.size, UINT64_MAX - s.offset);
+    uint64_t budget = s.size / versionRecordSize;
+    const auto record = [&](uint64_t at) {
+        if (at < s.offset || at > end || end - at < versionRecordSize || budget-- == 0) {
+            throw PackError(what + " has version records that lie outside their section or loop");
+        }
+        return at;
+    };
     uint64_t at = s.offset;
     for (uint32_t i = 0; i < s.info; ++i) {
-        const std::string library = in.string(strings.offset, strings.size, in.get(at + 4, 4));
+        record(at);
+        const std::string library = in.name(strings.offset, strings.size, in.get(at + 4, 4), "library");
+        std::set<std::string> versions(links.versionsNeeded[library].begin(), links.versionsNeeded[library].end());
         uint64_t aux = at + in.get(at + 8, 4);
         for (uint64_t j = 0, n = in.get(at + 2, 2); j < n; ++j) {
-            links.versionsNeeded[library].push_back(in.string(strings.offset, strings.size, in.get(aux + 8, 4)));
+            record(aux);
+            versions.insert(in.name(strings.offset, strings.size, in.get(aux + 8, 4), "symbol version"));
             aux += in.get(aux + 12, 4);
         }
+        links.versionsNeeded[library].assign(versions.begin(), versions.end());
         const uint64_t next = in.get(at + 12, 4);
         if (next == 0) {
             break;
@@ -104,15 +145,24 @@ ElfLinks readElfLinks(const Bytes& file, const std::string& what) {
     const Reader in(file, what);
     const std::vector<Section> all = sections(in);
     ElfLinks links;
+    std::set<std::string> needed;
+    unsigned dynamicSections = 0, versionSections = 0;
     for (const Section& s : all) {
+        // A linker writes one of each: more would only make the reading longer.
+        if ((s.type == shtDynamic && dynamicSections++) || (s.type == shtVerneed && versionSections++)) {
+            throw PackError(what + " has two dynamic or two version sections, as no linker writes");
+        }
         if (s.type == shtDynamic) {
             const Section& strings = linked(all, s, what);
             for (uint64_t at = s.offset; at + 16 <= s.offset + s.size; at += 16) {
                 const uint64_t tag = in.get(at, 8), value = in.get(at + 8, 8);
                 if (tag == dtNeeded) {
-                    links.needed.push_back(in.string(strings.offset, strings.size, value));
+                    const std::string library = in.name(strings.offset, strings.size, value, "library");
+                    if (needed.insert(library).second) {
+                        links.needed.push_back(library);
+                    }
                 } else if (tag == dtSoname) {
-                    links.soname = in.string(strings.offset, strings.size, value);
+                    links.soname = in.name(strings.offset, strings.size, value, "library");
                 }
             }
         } else if (s.type == shtVerneed) {

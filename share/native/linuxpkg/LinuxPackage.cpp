@@ -9,6 +9,7 @@
 #include "OutputFile.h"
 #include "PackError.h"
 #include "Packager.h"
+#include "Quoting.h"
 #include "RpmPackage.h"
 #include "ScratchDirectory.h"
 #include "Utf16.h"
@@ -115,11 +116,17 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
             checkText(*text.first, text.second);
         }
     }
+    if (r.homepage.find_first_of(" \t") != std::string::npos) {
+        throw PackError("the homepage " + inQuotes(r.homepage) + " holds a space, which no web address has");
+    }
     plan.release = r.release.empty() ? "1" : r.release;
     plan.desktopEntry = r.desktopEntry;
     plan.categories = r.categories.empty() ? std::vector<std::string>{"Utility"} : r.categories;
     plan.fileTypes = checkedFileTypes(r.fileTypes, plan.packageName);
     plan.libraryPackages = r.libraryPackages;
+    for (const auto& given : plan.libraryPackages) {
+        checkDebianRelation(given.second, "the package --library-package names for " + shownValue(given.first));
+    }
     plan.debian = r.format == LinuxPackageRequest::Deb;
     plan.homepage = r.homepage;
     if (r.format == LinuxPackageRequest::Deb) {
@@ -207,7 +214,7 @@ LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     plan.iconFile = !r.icon.empty() ? r.icon
                   : product.icon.empty() ? fs::path() : image.dir / "lib" / fs::u8path(product.icon);
     if (!plan.iconFile.empty()) {
-        hicolorIcons(readBinaryFile(plan.iconFile), shown(plan.iconFile));
+        hicolorIcons(readBinaryFile(plan.iconFile, iconFileLimit), shown(plan.iconFile));
     }
     const bool deb = r.format == LinuxPackageRequest::Deb;
     LinuxPackageResult result;

@@ -2,6 +2,7 @@
 // the rest) so the package does not carry the build machine's umask.
 #include "PackageStage.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -12,11 +13,15 @@
 #include "HicolorIcons.h"
 #include "PackError.h"
 #include "Packager.h"
+#include "Quoting.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The largest native file read for what it links against.
+const uint64_t elfFileLimit = 1u << 30;
 
 class Stager {
 public:
@@ -28,6 +33,7 @@ public:
         if (ec) {
             throw PackError("cannot create " + shown(local(path)) + ": " + ec.message());
         }
+        fs::permissions(local(path), static_cast<fs::perms>(0755), ec);
         if (made.insert(path).second) {
             StagedFile f;
             f.path = path;
@@ -86,7 +92,7 @@ public:
             if (isElfFile(local(path))) {
                 executable = executable || (!plan.debian && path.find(".so") != std::string::npos);
                 stripped(strip, path);
-                const ElfLinks links = readElfLinks(readBinaryFile(local(path)), shown(e.source));
+                const ElfLinks links = readElfLinks(readBinaryFile(local(path), elfFileLimit), shown(e.source));
                 addNeeds(stage.needs, links);
                 held.insert(e.relative.filename().u8string());
                 held.insert(links.soname);
@@ -162,27 +168,8 @@ Bytes gzipped(const std::string& text) {
     return out;
 }
 
-// rpmlint's filters are regular expressions: a package name may hold '.' and '+'.
-std::string regexQuoted(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        out += std::string("\\.+*?()[]{}|^$").find(c) != std::string::npos ? "\\" + std::string(1, c)
-                                                                          : std::string(1, c);
-    }
-    return out;
-}
-
 Bytes textBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
-}
-
-// Text for roff: no request at a line's start, backslashes and hyphens kept.
-std::string roff(const std::string& text) {
-    std::string out = text.empty() || (text[0] != '.' && text[0] != '\'') ? "" : "\\&";
-    for (const char c : text) {
-        out += c == '\\' ? "\\e" : c == '-' ? "\\-" : std::string(1, c);
-    }
-    return out;
 }
 
 // A manual page for the command, so that "man NAME" says what it is.
@@ -191,11 +178,11 @@ std::string manualPage(const PackagePlan& plan, const Product& product) {
     for (char& c : upper) {
         c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    return ".TH " + roff(upper) + " 1 \"\" \"" + roff(product.name + " " + product.version) + "\"\n"
-           ".SH NAME\n" + roff(plan.packageName) + " \\- " + roff(product.description) + "\n"
-           ".SH SYNOPSIS\n.B " + roff(plan.packageName) + "\n[\\fIargument\\fR ...]\n"
-           ".SH DESCRIPTION\nStarts " + roff(product.name + " " + product.version) + ", from "
-           + roff(product.vendor) + ", with the Java runtime it brings (in " + roff(plan.installDir)
+    return ".TH " + roffText(upper) + " 1 \"\" \"" + roffText(product.name + " " + product.version) + "\"\n"
+           ".SH NAME\n" + roffText(plan.packageName) + " \\- " + roffText(product.description) + "\n"
+           ".SH SYNOPSIS\n.B " + roffText(plan.packageName) + "\n[\\fIargument\\fR ...]\n"
+           ".SH DESCRIPTION\nStarts " + roffText(product.name + " " + product.version) + ", from "
+           + roffText(product.vendor) + ", with the Java runtime it brings (in " + roffText(plan.installDir)
            + "/lib/runtime). Arguments go to the application.\n";
 }
 
@@ -221,6 +208,31 @@ void documents(Stager& s, const PackagePlan& plan, const Product& product) {
 
 } // namespace
 
+std::string longDescription(const Product& product) {
+    const std::string text = "The application " + product.name + " " + product.version + ", from " + product.vendor
+                             + ", with the Java runtime it runs on.";
+    std::vector<std::string> words;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(' ', start), text.size());
+        const std::string word = text.substr(start, end - start);
+        if (!words.empty() && (word.empty() || word[0] == '%')) {
+            words.back() += " " + word;
+        } else {
+            words.push_back(word);
+        }
+        start = end + 1;
+    }
+    std::string lines, line;
+    for (const std::string& word : words) {
+        if (!line.empty() && line.size() + 1 + word.size() > 79) {
+            lines += line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    return lines + line;
+}
+
 std::string changelogDate(const char* format) {
     const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
     const std::time_t now = epoch ? static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10)) : std::time(nullptr);
@@ -242,8 +254,8 @@ std::string checkerOverrides(const PackagePlan& plan) {
             "# them from the image, never from /usr/share/java.\n" +
             p + "jar-not-in-usr-share [" + dir + "/*]\n";
     }
-    const std::string p = "addFilter(\"" + regexQuoted(plan.packageName) + "\\.x86_64: ";
-    const std::string runtimeFiles = regexQuoted(runtime + "/");
+    const std::string p = "addFilter(\"" + regexLiteral(plan.packageName) + "\\.x86_64: ";
+    const std::string runtimeFiles = regexLiteral(runtime + "/");
     return std::string("# rpmlint's filters (rpmlint -r FILE), each with its reason.\n") +
         (opt ? "# A vendor's package installs into /opt/NAME, as the Filesystem Hierarchy Standard\n"
                "# provides for add-on software; its runtime's libraries find one another there\n"
@@ -273,7 +285,7 @@ Stage stagePackage(const PackagePlan& plan, const LinuxImage& image, const fs::p
     const Product& product = image.product;
     std::string iconName;
     if (!plan.iconFile.empty()) {
-        for (const auto& size : hicolorIcons(readBinaryFile(plan.iconFile), shown(plan.iconFile))) {
+        for (const auto& size : hicolorIcons(readBinaryFile(plan.iconFile, iconFileLimit), shown(plan.iconFile))) {
             const std::string dim = std::to_string(size.first);
             s.file("/usr/share/icons/hicolor/" + dim + "x" + dim + "/apps/" + plan.packageName + ".png",
                    size.second);

@@ -54,6 +54,11 @@ Stage stagePackage(const PackagePlan& plan, const LinuxImage& image, const std::
 // each with its reason: lintian's overrides or rpmlint's filters.
 std::string checkerOverrides(const PackagePlan& plan);
 
+// The package's long description, in lines of at most 79 characters
+// where its words allow. No line starts with '%': a word that does stays
+// with the word before it (rpmbuild would read such a line as a section).
+std::string longDescription(const Product& product);
+
 // The date of the package's change log entry: now, or SOURCE_DATE_EPOCH.
 std::string changelogDate(const char* format);
 

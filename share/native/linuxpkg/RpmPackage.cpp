@@ -4,10 +4,13 @@
 // clash between packages that hold the same runtime.
 #include "RpmPackage.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "PackError.h"
 #include "Packager.h"
+#include "Quoting.h"
+#include "ScratchDirectory.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
@@ -19,69 +22,93 @@ const char* const rpmbuildMissing =
     "\"sudo apt install rpm\" (Debian, Ubuntu), \"sudo dnf install rpm-build\" (Fedora) or "
     "\"brew install rpm\" (macOS)";
 
-
-std::string shellQuoted(const std::string& word) {
-    std::string out = "'";
-    for (const char c : word) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
+std::string tag(const char* name, const std::string& value, const std::string& what) {
+    return std::string(name) + ": " + rpmMacroText(value, what) + "\n";
 }
 
-// '%' doubled, so rpm expands no macro of the user's text.
-std::string macroSafe(const std::string& text) {
+// Lines of text, each as macro text.
+std::string rpmLines(const std::string& text, const std::string& what) {
     std::string out;
-    for (const char c : text) {
-        out += c == '%' ? std::string("%%") : std::string(1, c);
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        out += (start ? "\n" : "") + rpmMacroText(text.substr(start, end - start), what);
+        start = end + 1;
     }
     return out;
 }
 
-// A path in %files: quoted, and macro-safe.
-std::string filePath(const std::string& path) {
-    return "\"" + macroSafe(path) + "\"";
+bool isBelow(const std::string& path, const std::string& dir) {
+    return path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 && path[dir.size()] == '/';
 }
+
+// The file list names only paths of the tool's own making: the image's
+// folder as one entry, which rpmbuild walks itself, so no name of the
+// application's files is ever read as recipe text. Modes are the stage's.
+std::string fileList(const PackagePlan& plan, const Stage& stage) {
+    std::string text = "%files\n%defattr(-,root,root,-)\n" + rpmFilePath(plan.installDir, "the install folder")
+                       + "\n";
+    for (const StagedFile& f : stage.files) {
+        if (f.kind == StagedFile::Directory || f.path == plan.installDir || isBelow(f.path, plan.installDir)) {
+            continue;
+        }
+        const std::string path = rpmFilePath(f.path, "the package's file");
+        text += (f.kind == StagedFile::File && isBelow(f.path, "/usr/share/doc") ? "%doc " : "") + path + "\n";
+    }
+    return text;
+}
+
+// rpmbuild and the shell lines of its own that it runs read its folders'
+// paths as macro text and inside double quotes: it is given a path of the
+// tool's own making that leads to the work folder, whatever the output's
+// path holds.
+class PlainAlias {
+public:
+    explicit PlainAlias(const fs::path& target)
+        : dir(fs::temp_directory_path() / "loftwick-rpm"), path(dir.path / "work") {
+        rpmFilePath(dir.path.generic_u8string(), "the temporary folder (TMPDIR)");
+        std::error_code ec;
+        fs::create_directory_symlink(target, path, ec);
+        if (ec) {
+            throw PackError("cannot make the link " + shown(path) + ": " + ec.message());
+        }
+    }
+
+private:
+    const ScratchDirectory dir;
+
+public:
+    const fs::path path;
+};
 
 } // namespace
 
 std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
-                    const std::vector<std::string>& requires) {
-    std::string text = "Name: " + plan.packageName + "\nVersion: " + product.version + "\nRelease: "
-                       + plan.release + "\nSummary: " + macroSafe(product.description) + "\nLicense: "
-                       + macroSafe(plan.license) + "\nVendor: " + macroSafe(product.vendor) + "\n";
+                      const std::vector<std::string>& requires) {
+    std::string text = tag("Name", plan.packageName, "the package name") + tag("Version", product.version, "the version")
+                       + tag("Release", plan.release, "the release") + tag("Summary", product.description, "the description")
+                       + tag("License", plan.license, "the license") + tag("Vendor", product.vendor, "the vendor");
     if (!plan.maintainer.empty()) {
-        text += "Packager: " + macroSafe(plan.maintainer) + "\n";
+        text += tag("Packager", plan.maintainer, "the maintainer");
     }
     if (!plan.homepage.empty()) {
-        text += "URL: " + macroSafe(plan.homepage) + "\n";
+        text += tag("URL", plan.homepage, "the homepage");
     }
-    text += "Group: Applications/Productivity\n";
-    text += "AutoReqProv: no\n";
+    text += "Group: Applications/Productivity\nAutoReqProv: no\n";
     for (const std::string& r : requires) {
-        text += "Requires: " + r + "\n";
+        text += tag("Requires", r, "the requirement");
     }
-    text += "\n%description\n" + macroSafe(product.name + " " + product.version + ", from " + product.vendor
-                                           + ", with the Java runtime it runs on.")
-            + "\n\n%install\ncp -a " + shellQuoted(stage.root.u8string() + "/.") + " \"%{buildroot}/\"\n"
-            "\n%files\n";
-    for (const StagedFile& f : stage.files) {
-        if (f.kind == StagedFile::Directory) {
-            if (f.ownedDirectory) {
-                text += "%dir %attr(0755,root,root) " + filePath(f.path) + "\n";
-            }
-        } else if (f.kind == StagedFile::Link) {
-            text += "%attr(-,root,root) " + filePath(f.path) + "\n";
-        } else if (f.path.rfind("/usr/share/doc/", 0) == 0) {
-            text += "%doc %attr(0644,root,root) " + filePath(f.path) + "\n";
-        } else {
-            char mode[8];
-            std::snprintf(mode, sizeof(mode), "%04o", f.mode);
-            text += std::string("%attr(") + mode + ",root,root) " + filePath(f.path) + "\n";
-        }
-    }
+    // No line of the description starts with '%', which would begin a
+    // section however it is escaped.
+    text += "\n%description\n"
+            + rpmLines(longDescription(product), "the product name, version or vendor")
+            + "\n\n%install\n"
+            + rpmMacroText("cp -a " + shellWord(stage.root.u8string() + "/.") + " \"$RPM_BUILD_ROOT/\"",
+                           "the work folder")
+            + "\n\n" + fileList(plan, stage);
     return text + "\n%changelog\n* " + changelogDate("%a %b %d %Y") + " "
-           + macroSafe(plan.maintainer.empty() ? product.vendor : plan.maintainer) + " - " + product.version
-           + "-" + plan.release + "\n- " + macroSafe(product.name + " " + product.version) + ".\n";
+           + rpmMacroText(plan.maintainer.empty() ? product.vendor : plan.maintainer, "the maintainer") + " - "
+           + rpmMacroText(product.version + "-" + plan.release, "the version") + "\n- "
+           + rpmMacroText(product.name + " " + product.version + ".", "the product name") + "\n";
 }
 
 void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stage,
@@ -93,14 +120,17 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
     const fs::path top = stage.root.parent_path() / "rpm";
     std::error_code ec;
     fs::create_directories(top, ec);
-    const std::string recipe = rpmRecipe(plan, product, stage, requires);
+    const PlainAlias work(stage.root.parent_path());
+    Stage seen = stage;
+    seen.root = work.path / stage.root.filename();
+    const std::string recipe = rpmRecipe(plan, product, seen, requires);
     writeBinaryFile(top / "package.recipe", Bytes(recipe.begin(), recipe.end()));
-    const std::string out = (top / "out").u8string();
+    const std::string at = work.path.u8string() + "/rpm";
     std::string output;
     const bool ok = runProgram(rpmbuild, {
         "-bb", "--quiet", "--nodeps",
-        "--define", "_topdir " + top.u8string(),
-        "--define", "_rpmdir " + out,
+        "--define", "_topdir " + rpmMacroText(at, "the work folder"),
+        "--define", "_rpmdir " + rpmMacroText(at + "/out", "the work folder"),
         "--define", "_build_name_fmt package.rpm",
         "--define", "_buildhost localhost",
         "--define", "debug_package %{nil}",
@@ -109,12 +139,13 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
         "--define", "_binary_payload w6T.xzdio",
         "--define", "_target_cpu x86_64",
         "--target", "x86_64-linux",
-        "--dbpath", (top / "db").u8string(),
-        (top / "package.recipe").u8string()}, top, output);
-    if (!ok || !fs::is_regular_file(out + "/package.rpm", ec)) {
+        "--dbpath", at + "/db",
+        at + "/package.recipe"}, work.path, output);
+    const fs::path built = top / "out" / "package.rpm";
+    if (!ok || !fs::is_regular_file(built, ec)) {
         throw PackError("rpmbuild could not build the package:\n" + output);
     }
-    fs::rename(out + "/package.rpm", rpm, ec);
+    fs::rename(built, rpm, ec);
     if (ec) {
         throw PackError("cannot write " + shown(rpm) + ": " + ec.message());
     }

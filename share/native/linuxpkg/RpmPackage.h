@@ -10,8 +10,9 @@
 #include "PackageStage.h"
 
 // The recipe's text; its %install copies `stage.root`.
+// Throws PackError for a value the recipe cannot carry.
 std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
-                    const std::vector<std::string>& requires);
+                      const std::vector<std::string>& requires);
 
 // Builds `rpm` in a work folder beside it. Throws PackError.
 void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stage,

@@ -125,7 +125,7 @@ void applyOverrides(const InstallerRequest& r, ApplicationImage& image) {
         }
     }
     if (!r.icon.empty()) {
-        image.icon = readBinaryFile(r.icon);
+        image.icon = readBinaryFile(r.icon, iconFileLimit);
         readIconFile(image.icon, shown(r.icon));
     }
 }

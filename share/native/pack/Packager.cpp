@@ -125,7 +125,7 @@ std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path&
     product.copyright = b.copyright;
     product.windowClass = windowClassOf(mainClass);
     if (!r.icon.empty()) {
-        const Bytes icon = readBinaryFile(r.icon);
+        const Bytes icon = readBinaryFile(r.icon, iconFileLimit);
         hicolorIcons(icon, shown(r.icon));
         const bool png = icon.size() > 4 && icon[1] == 'P' && icon[2] == 'N' && icon[3] == 'G';
         product.icon = r.name + (png ? ".png" : ".ico");
@@ -159,7 +159,7 @@ void stampLauncher(const PackRequest& r, const fs::path& from, const std::string
     branding.name = r.name;
     branding.fileName = fileName;
     if (!r.icon.empty()) {
-        branding.icon = readBinaryFile(r.icon);
+        branding.icon = readBinaryFile(r.icon, iconFileLimit);
         branding.iconWhat = r.icon.u8string();
     }
     writeBinaryFile(image / fs::u8path(fileName),
@@ -167,9 +167,14 @@ void stampLauncher(const PackRequest& r, const fs::path& from, const std::string
 }
 
 bool startsWithHeader(const fs::path& cfg, const char* header = cfgHeaderLine) {
-    std::ifstream in(cfg, std::ios::binary);
-    std::string first;
-    return in && std::getline(in, first) && first == header;
+    std::error_code ec;
+    const std::string line = std::string(header) + "\n";
+    std::string first(line.size(), '\0');
+    std::ifstream in;
+    if (fs::is_regular_file(cfg, ec)) {
+        in.open(cfg, std::ios::binary);
+    }
+    return in.read(&first[0], static_cast<std::streamsize>(first.size())) && first == line;
 }
 
 // Empty when `output` is an application image this tool made: NAME.exe,
@@ -360,16 +365,39 @@ fs::path findLaunchers(const fs::path& self, const char* launcher) {
 }
 const char* consoleLauncherName() { return "loftwick-launcher-console.exe"; }
 
-Bytes readBinaryFile(const fs::path& path) {
+Bytes readBinaryFile(const fs::path& path, uint64_t limit) {
+    std::error_code ec;
+    // A pipe or a device would be read for ever, or block the open itself.
+    if (fs::exists(path, ec) && !fs::is_regular_file(path, ec)) {
+        throw PackError("cannot read " + shown(path) + ": it is not a file");
+    }
+    const uint64_t size = fs::file_size(path, ec);
+    if (!ec && size > limit) {
+        throw PackError("cannot read " + shown(path) + ": it holds " + std::to_string(size)
+                        + " bytes, more than such a file ever needs (" + std::to_string(limit) + ")");
+    }
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    if (!in || ec) {
         throw PackError("cannot read " + shown(path));
     }
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Bytes bytes(static_cast<size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     if (in.bad()) {
         throw PackError("cannot read " + shown(path));
     }
     return bytes;
+}
+
+std::string fileTail(const fs::path& path, size_t limit) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
+    const std::streamoff from = size > static_cast<std::streamoff>(limit) ? size - static_cast<std::streamoff>(limit) : 0;
+    std::string text(static_cast<size_t>(size - from), '\0');
+    in.seekg(from);
+    in.read(&text[0], static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<size_t>(in ? text.size() : 0));
+    return from > 0 ? "...\n" + text : text;
 }
 
 void writeBinaryFile(const fs::path& path, const Bytes& bytes) {

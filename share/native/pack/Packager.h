@@ -48,7 +48,14 @@ std::string shown(const std::filesystem::path& path);
 // Whether `inner` is `outer` or lies below it, links and ".." resolved.
 bool isWithin(const std::filesystem::path& inner, const std::filesystem::path& outer);
 
-Bytes readBinaryFile(const std::filesystem::path& path);
+// Files are read whole, up to a limit no real file of the kind reaches:
+// a larger one, or one that is not a regular file, is refused.
+const uint64_t defaultReadLimit = 256u << 20;
+const uint64_t iconFileLimit = 16u << 20;
+Bytes readBinaryFile(const std::filesystem::path& path, uint64_t limit = defaultReadLimit);
+// The last `limit` bytes of a file (all of a shorter one), "...\n" first
+// where it was cut; "" when it cannot be read.
+std::string fileTail(const std::filesystem::path& path, size_t limit);
 void writeBinaryFile(const std::filesystem::path& path, const Bytes& bytes);
 
 #endif // PACKAGER_H

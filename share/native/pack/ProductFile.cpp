@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <system_error>
 
 #include "PackError.h"
 
@@ -11,6 +12,8 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const header = "# Written by loftwick-pack: what the packages of this image state.";
+// A few short lines; more is not a product file.
+const uintmax_t maxProductFileSize = 64 * 1024;
 
 const std::pair<const char*, std::string Product::*> fields[] = {
     {"name", &Product::name},           {"version", &Product::version},
@@ -37,7 +40,11 @@ std::string productText(const Product& product) {
 }
 
 Product readProductFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
+    std::error_code ec;
+    std::ifstream in;
+    if (fs::is_regular_file(file, ec) && fs::file_size(file, ec) <= maxProductFileSize) {
+        in.open(file, std::ios::binary);
+    }
     if (!in) {
         throw PackError("cannot read \"" + file.u8string() + "\": make the image with loftwick-pack");
     }

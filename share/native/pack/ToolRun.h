@@ -11,9 +11,13 @@
 // empty path.
 std::filesystem::path findProgram(const std::string& name);
 
+// What a failed tool says is at the end of its output: no more is kept.
+const size_t toolOutputLimit = 64 * 1024;
+
 // Runs `program` with `args` (UTF-8) in the directory `workingDirectory`
 // and waits. Returns whether it exited with 0; `output` receives everything
-// it wrote to standard output and standard error.
+// it wrote to standard output and standard error (its last
+// toolOutputLimit bytes).
 bool runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                 const std::filesystem::path& workingDirectory, std::string& output);
 

@@ -2,9 +2,8 @@
 // as CommandLineToArgvW reads it, and the output captured in a file.
 #include "ToolRun.h"
 
-#include <fstream>
-#include <iterator>
 
+#include "Packager.h"
 #include "ScratchDirectory.h"
 #include "SearchPath.h"
 #include "UniqueHandle.h"
@@ -77,7 +76,6 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
             return false;
         }
     }
-    std::ifstream in(log, std::ios::binary);
-    output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    output = fileTail(log, toolOutputLimit);
     return ok;
 }
