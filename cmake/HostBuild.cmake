@@ -41,6 +41,7 @@ target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})
 loftwick_warnings(loftwick-linux-core)
 
 add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp
+               linux/native/applauncher/DesktopDialog.cpp
                linux/native/applauncher/DesktopReport.cpp
                linux/native/common/LinuxGlibcFloor.cpp)
 target_link_libraries(loftwick-launcher PRIVATE loftwick-linux-core)

@@ -176,6 +176,9 @@ ROWS
     run_counting_boxes "$1" shell path "exit:0xC0000005"
     expect_boxes "double-click, a crash: one box naming its status; wine reports its low byte" \
         1 "[MyApp.exe]" "Child process exited with code 0xC0000005" 5
+    run_counting_boxes "$1" shell path nul
+    expect_boxes "double-click, output with a NUL: the box holds what follows it" 1 "[MyApp.exe]" "after" 3
+    expect_boxes "... and the exit code line" 1 "[MyApp.exe]" "The application ended with exit code 3." 3
     run_counting_boxes "$1" shell path flood
     expect_boxes "double-click, 1 MiB on each stream, then a failure: never blocked, the box holds the tail" \
         1 "[MyApp.exe]" "Error: the last line before failing" 1

@@ -24,6 +24,7 @@ add_test(NAME pack COMMAND loftwick-pack-tests)
 add_executable(loftwick-linux-unit-tests
     tests/CfgFileTest.cpp
     tests/OutputTailTest.cpp
+    tests/LinuxTstringsTest.cpp
     tests/TestFiles.cpp
     tests/LinuxTestFiles.cpp
 )
@@ -60,13 +61,26 @@ add_test(NAME installer-checks
                  ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/installer-checks)
 set_tests_properties(installer-checks PROPERTIES TIMEOUT 900 ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
+# A stand-in runtime for the Linux launcher: lib/libjli.so records the
+# arguments it is handed, byte for byte.
+add_library(standin-libjli SHARED tests/standin/StandInLibjli.c)
+set_target_properties(standin-libjli PROPERTIES OUTPUT_NAME jli
+    LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/standin-runtime/lib)
+
 # The Linux launcher with a real Java virtual machine: a test application
 # compiled with javac reports what it received.
 add_test(NAME linux-launcher-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/linux_launcher_checks.py
                  $<TARGET_FILE:loftwick-launcher> $<TARGET_FILE:loftwick-pack>
-                 ${CMAKE_BINARY_DIR}/linux-launcher-checks)
+                 ${CMAKE_BINARY_DIR}/linux-launcher-checks ${CMAKE_BINARY_DIR}/standin-runtime)
 set_tests_properties(linux-launcher-checks PROPERTIES TIMEOUT 300)
+
+# The Linux launcher started as the desktop starts it, under Xvfb with a
+# stand-in zenity: what its failure dialog says, when none shows, the log.
+add_test(NAME desktop-report-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/desktop_report_checks.py
+                 $<TARGET_FILE:loftwick-launcher> ${CMAKE_BINARY_DIR}/desktop-report-checks)
+set_tests_properties(desktop-report-checks PROPERTIES TIMEOUT 300)
 
 # Hostile values in every field of both package formats, read back with
 # rpm, dpkg-deb, desktop-file-validate and an XML parser.

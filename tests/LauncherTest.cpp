@@ -137,6 +137,17 @@ TEST_F(LauncherTest, DoubleClickedLauncherReportsForOneChild) {
     EXPECT_EQ(fields().at("javaargs"), "0 cpwildcard=0 javaw=1 ergo=0");
 }
 
+// A process the application leaves behind may hold the pipe for long: the
+// parent reports and ends when the application does, not when that one does.
+TEST_F(LauncherTest, DoubleClickedLauncherEndsWithTheApplicationNotItsHelpers) {
+    image.cfg(basicCfg).withRuntime();
+    doubleClick = true;
+    const ProcessResult r = run(L"", true, {{L"STANDIN_HELPER", L"1"}});
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_NE(fields().count("helper"), 0u);
+}
+
 TEST_F(LauncherTest, ConfigNameFollowsTheExecutableName) {
     AppImage renamed(dir / L"other", L"my.app");
     EXPECT_EQ(renamed.cfgPath(), dir / L"other\\app\\my.app.cfg");

@@ -48,6 +48,25 @@ TEST(OutputTailTest, EachLineInUtf8OrTheAnsiCodePage) {
               tstring(OutputTail::maxLineBytes - 1, L'a') + L"\u2026");
 }
 
+// A cut may fall inside a character of any length: the whole characters
+// before it stay, and none is read as another code page's.
+TEST(OutputTailTest, CutsInsideFourByteCharacters) {
+    const std::string face = "\xF0\x9F\x98\x80";  // U+1F600
+    for (size_t kept = 1; kept <= 3; ++kept) {
+        const std::string line = std::string(OutputTail::maxLineBytes - kept, 'a') + face + "tail\n";
+        EXPECT_EQ(tailOf(line), tstring(OutputTail::maxLineBytes - kept, L'a') + L"\u2026") << kept;
+    }
+    const std::string fits = std::string(OutputTail::maxLineBytes - 4, 'a') + face + "\n";
+    EXPECT_EQ(tailOf(fits), tstring(OutputTail::maxLineBytes - 4, L'a') + tstrings::decodeUtf8(face));
+}
+
+// What follows a NUL or another control character is shown, not lost.
+TEST(OutputTailTest, ControlCharactersDoNotEndTheText) {
+    EXPECT_EQ(tailOf(std::string("before\0after\nnext\n", 18)), L"before\uFFFDafter\nnext");
+    EXPECT_EQ(tailOf("\x1b[31mred\x1b[0m\tbell\x07 del\x7f\n"), L"\uFFFD[31mred\uFFFD[0m\tbell\uFFFD del\uFFFD");
+    EXPECT_EQ(tailOf("form\ffeed\vtab\n"), L"form\uFFFDfeed\uFFFDtab");
+}
+
 TEST(OutputTailTest, TheHeadOfAStackTraceAlwaysShows) {
     std::string trace = "log line\nException in thread \"main\" java.lang.StackOverflowError\n";
     for (int i = 0; i < 1024; ++i) {
@@ -58,6 +77,13 @@ TEST(OutputTailTest, TheHeadOfAStackTraceAlwaysShows) {
               L"Exception in thread \"main\" java.lang.StackOverflowError\n\t...\n"
               L"\tat Deep.recurse(Deep.java:1023)\n"
               L"Caused by: java.lang.IllegalStateException: inner\n\t... 1024 more");
+    // Frames indented with spaces, as some loggers print them.
+    std::string spaced = "Exception in thread \"main\" java.lang.Error: spaced\n";
+    for (int i = 0; i < 100; ++i) {
+        spaced += "    at Deep.recurse(Deep.java:" + std::to_string(i) + ")\n";
+    }
+    EXPECT_EQ(tailOf(spaced, 4), L"Exception in thread \"main\" java.lang.Error: spaced\n\t...\n"
+                                 L"    at Deep.recurse(Deep.java:98)\n    at Deep.recurse(Deep.java:99)");
     // A window that starts at a report's head needs nothing added.
     EXPECT_EQ(tailOf("old\nError: one\n\tdetail\n\tmore\n", 3), L"Error: one\n\tdetail\n\tmore");
 }

@@ -318,13 +318,13 @@ TEST_F(PackagerTest, LinuxImage) {
     writeBinaryFile(dir / "linux-jre" / "lib" / "libjli.so", bytesOf(elf));
     fs::create_directories(dir / "launchers");
     writeBinaryFile(dir / "launchers" / "loftwick-launcher", bytesOf("ELF launcher"));
-    const auto packLinux = [&](const fs::path& runtime) {
+    const auto packLinux = [&](const fs::path& runtime, const std::string& kind = "gui") {
         out.str("");
         err.str("");
         return packCommand({"--name", "A", "--input", (dir / "in").string(), "--runtime", runtime.string(),
                             "--output", (dir / "Linux").string(), "--main-class", "app.Main",
                             "--class-path", "main.jar", "--class-path", "lib/util.jar",
-                            "--launchers", (dir / "launchers").string(), "--replace"},
+                            "--launchers", (dir / "launchers").string(), "--replace", "--kind", kind},
                            "/nowhere/loftwick-pack", out, err);
     };
     ASSERT_EQ(packLinux(dir / "linux-jre"), 0) << err.str();
@@ -336,6 +336,9 @@ TEST_F(PackagerTest, LinuxImage) {
     EXPECT_NE(fs::status(dir / "Linux" / "bin" / "A").permissions() & fs::perms::others_exec, fs::perms::none);
     EXPECT_TRUE(fs::exists(dir / "Linux" / "lib" / "runtime" / "lib" / "libjli.so"));
     EXPECT_FALSE(fs::exists(dir / "Linux" / "A.exe"));
+    // A command-line tool's one launcher never shows a failure dialog.
+    ASSERT_EQ(packLinux(dir / "linux-jre", "console"), 0) << err.str();
+    EXPECT_NE(file(dir / "Linux" / "lib" / "app" / "A.cfg").find("\napp.failurebox=false\n"), std::string::npos);
 
     // A runtime for another system or processor is refused, saying so.
     elf[18] = static_cast<char>(0xB7);  // AArch64

@@ -2,7 +2,7 @@
 """The Linux launcher with a real Java virtual machine (Debian's OpenJDK 17):
 a test application, compiled here, reports what it received.
 
-  linux_launcher_checks.py LAUNCHER PACK WORK
+  linux_launcher_checks.py LAUNCHER PACK WORK STANDIN_RUNTIME
 """
 import os
 import re
@@ -102,7 +102,48 @@ def check_splash(c, launcher, jars, runtime, work):
         xvfb.wait()
 
 
-def main(launcher, pack, work):
+def check_bytes_pass_through(c, launcher, standin, work):
+    """Linux names and arguments are bytes: the stand-in libjli.so records
+    what the launcher hands the runtime, byte for byte."""
+    root = os.path.join(os.fsencode(work), b"lat\xe9n \xff", b"Bytes")
+    os.makedirs(os.path.join(root, b"bin"))
+    os.makedirs(os.path.join(root, b"lib", b"app"))
+    shutil.copy(launcher, os.path.join(root, b"bin", b"Bytes"))
+    os.symlink(os.path.abspath(standin), os.path.join(root, b"lib", b"runtime"))
+    with open(os.path.join(root, b"lib", b"app", b"Bytes.cfg"), "wb") as f:
+        f.write(b"[Application]\napp.mainclass=a.Main\napp.classpath=$APPDIR/a.jar\n")
+    record = os.path.join(work, "record.bin")
+    exe = os.path.join(root, b"bin", b"Bytes")
+    args = [b"\xe9.txt", b"caf\xc3\xa9", b"\xc3", b"\xed\xa0\x80", b""]
+    for env in ({"LANG": "C.UTF-8"}, {"LANG": "C", "LC_ALL": "C"}):
+        r = subprocess.run([exe, *args], capture_output=True, env=dict(env, STANDIN_RECORD=record), timeout=60)
+        got = open(record, "rb").read().split(b"\0")[:-1] if os.path.exists(record) else []
+        c.check("under %s, a folder and arguments that are not UTF-8 reach the runtime byte for byte" % env["LANG"],
+                r.returncode == 0 and got[:1] == [exe] and got[-len(args):] == args
+                and b"-Dloftwick.app-path=" + exe in got
+                and b"-classpath" in got and got[got.index(b"-classpath") + 1] == root + b"/lib/app/a.jar",
+                repr(got) + r.stderr.decode("utf-8", "replace"))
+        if os.path.exists(record):
+            os.remove(record)
+
+
+def check_cfg_not_a_file(c, launcher, work):
+    """A pipe or a folder in the configuration's place: one line, at once."""
+    root = os.path.join(work, "Piped")
+    os.makedirs(os.path.join(root, "bin"))
+    os.makedirs(os.path.join(root, "lib", "app"))
+    shutil.copy(launcher, os.path.join(root, "bin", "Piped"))
+    cfg = os.path.join(root, "lib", "app", "Piped.cfg")
+    os.mkfifo(cfg)
+    try:
+        code, _, err = run(os.path.join(root, "bin", "Piped"))
+    except subprocess.TimeoutExpired:
+        code, err = None, "still waiting after 60 s"
+    c.check("a pipe named NAME.cfg: the launcher's one-line error, exit code 1",
+            code == 1 and err == 'Error opening "%s" file: it is not a regular file\n' % cfg, err)
+
+
+def main(launcher, pack, work, standin):
     work = os.path.abspath(work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -231,6 +272,8 @@ def main(launcher, pack, work):
             and err.count("\n") == 1, err)
 
     check_splash(c, launcher, jars, runtime, work)
+    check_bytes_pass_through(c, launcher, standin, work)
+    check_cfg_not_a_file(c, launcher, work)
 
     symbols = subprocess.run(["objdump", "-T", launcher], capture_output=True).stdout.decode()
     c.check("the launcher exports jvmLauncherGetAPI (objdump -T)",

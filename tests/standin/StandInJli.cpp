@@ -7,6 +7,9 @@
 // Console behaviour: STANDIN_ECHO copies one line of standard input to
 // standard output and error; STANDIN_WAIT_CTRL waits for a console control
 // event, records it and returns 130.
+// STANDIN_HELPER starts the launcher again, as a long-lived helper process
+// that inherits this one's output and sleeps STANDIN_SLEEP milliseconds,
+// then prints an error and returns 2.
 // Built with STANDIN_PRINT it prints the command line instead, for the demo.
 #include "WinSysHeaders.h"
 
@@ -80,6 +83,25 @@ BOOL WINAPI onCtrl(DWORD event) {
     return -1;
 }
 
+// A process left behind that holds this one's standard output and error.
+[[maybe_unused]] void startHelper(FILE* record) {
+    wchar_t self[32768] = {};
+    GetModuleFileNameW(nullptr, self, 32768);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\"";
+    SetEnvironmentVariableW(L"STANDIN_SLEEP", L"120000");
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        std::fprintf(record, "helper=%lu\n", static_cast<unsigned long>(pi.dwProcessId));
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    SetEnvironmentVariableW(L"STANDIN_SLEEP", nullptr);
+    std::fprintf(stderr, "Error: failed after starting a helper\n");
+    std::fflush(stderr);
+}
+
 int exitValue() {
     const std::wstring end = env(L"STANDIN_EXIT_PROCESS");
     if (!end.empty()) {
@@ -110,6 +132,10 @@ extern "C" __declspec(dllexport) int JLI_Launch(
     std::fflush(stdout);
     return exitValue();
 #else
+    if (!env(L"STANDIN_SLEEP").empty()) {
+        Sleep(static_cast<DWORD>(_wtoi(env(L"STANDIN_SLEEP").c_str())));
+        return 0;
+    }
     const std::wstring recordPath = env(L"STANDIN_RECORD");
     FILE* f = recordPath.empty() ? nullptr : _wfopen(recordPath.c_str(), L"ab");
     if (!f) {
@@ -141,6 +167,11 @@ extern "C" __declspec(dllexport) int JLI_Launch(
     std::fprintf(f, "peakworkingset=%llu\n", static_cast<unsigned long long>(pmc.PeakWorkingSetSize));
     std::fprintf(f, "end\n");
     const int console = consoleBehaviour(f);
+    if (!env(L"STANDIN_HELPER").empty()) {
+        startHelper(f);
+        std::fclose(f);
+        return 2;
+    }
     std::fclose(f);
     return console >= 0 ? console : exitValue();
 #endif

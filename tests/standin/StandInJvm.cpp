@@ -18,6 +18,7 @@
 // and, to exercise whoever reads its output:
 //   flood        main prints 1 MiB to each stream, then fails
 //   warn         main prints a warning to standard error and ends normally
+//   nul          main prints a line with a NUL inside, then ends with 3
 // Any JNI or JVM function the launch is not expected to call ends the
 // process with code 99 after recording which one it was.
 #include "WinSysHeaders.h"
@@ -239,6 +240,10 @@ void runMain(const Object* argv) {
     }
     if (behaviour == L"warn") {
         std::fprintf(stderr, "Warning: printed, and the application goes on\n");
+    }
+    if (behaviour == L"nul") {
+        std::fwrite("before\0after\n", 1, 13, stderr);
+        exitFromRuntimeThread(3);
     }
     if (behaviour == L"flood") {
         for (int i = 0; i < 16384; ++i) {  // 64 bytes a line

@@ -4,16 +4,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+#include "DesktopDialog.h"
 #include "ErrorHandling.h"
 #include "OutputTail.h"
 #include "tstrings.h"
@@ -32,63 +30,18 @@ bool isSet(const char* name) {
     return value && *value;
 }
 
-// The first `name` in PATH that can be run, or "".
-std::string onPath(const std::string& name) {
-    const std::string path = isSet("PATH") ? std::getenv("PATH") : "";
-    for (size_t start = 0; start <= path.size();) {
-        size_t end = path.find(':', start);
-        end = end == std::string::npos ? path.size() : end;
-        const std::string candidate = path.substr(start, end - start) + "/" + name;
-        if (end > start && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return std::string();
-}
-
-int waitFor(pid_t pid) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return status;
-}
-
-bool showDialog(const std::string& title, const std::string& text) {
-    std::vector<std::string> args;
-    const std::string zenity = onPath("zenity"), kdialog = onPath("kdialog");
-    if (!zenity.empty()) {
-        args = {zenity, "--error", "--no-markup", "--title=" + title, "--text=" + text};
-    } else if (!kdialog.empty()) {
-        args = {kdialog, "--title", title, "--error", text};
-    } else {
-        return false;
-    }
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(&a[0]);
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
-    const int status = waitFor(pid);
-    // zenity also ends with 1 when it cannot open the display: only a
-    // confirmed dialog is known to have been seen.
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void makeDirectories(const std::string& path) {
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        ::mkdir(path.substr(0, slash).c_str(), 0700);
-    }
-}
+volatile sig_atomic_t forwarded = 0;
 
 void forwardSignal(int signal) {
+    forwarded = 1;
     if (childPid > 0) {
         ::kill(childPid, signal);
     }
+}
+
+// The signals that end a process from outside: kill, Ctrl+C, the session's end.
+bool endedFromOutside(int signal) {
+    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP;
 }
 
 void passThrough(int fd, const char* data, size_t size) {
@@ -154,24 +107,7 @@ bool startedFromDesktop() {
     return !terminal && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"));
 }
 
-std::string failureLogPath(const std::string& title) {
-    const std::string state = isSet("XDG_STATE_HOME") ? std::getenv("XDG_STATE_HOME")
-                            : std::string(isSet("HOME") ? std::getenv("HOME") : "") + "/.local/state";
-    return state + "/loftwick/" + title + ".log";
-}
 
-void showFailure(const std::string& title, const std::string& text) {
-    if (showDialog(title, text)) {
-        return;
-    }
-    const std::string log = failureLogPath(title);
-    makeDirectories(log);
-    std::ofstream out(log, std::ios::app);
-    const std::time_t now = std::time(nullptr);
-    char stamp[32];
-    std::strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", std::localtime(&now));
-    out << stamp << " " << title << " could not start:\n" << text << "\n\n";
-}
 
 int relaunchReporting(const std::string& launcher, char** argv, const std::string& title) {
     int out[2], err[2];
@@ -189,7 +125,7 @@ int relaunchReporting(const std::string& launcher, char** argv, const std::strin
     ::close(out[1]);
     ::close(err[1]);
     if (failed != 0) {
-        TARN_THROW(SysError(tstrings::TextBuilder() << "Cannot start " << launcher, nullptr,
+        TARN_THROW(SysError(tstrings::TextBuilder() << "Cannot start " << tstrings::decodeAnsi(launcher), nullptr,
                             static_cast<unsigned long>(failed)));
     }
     // Whoever ends this process (the session's end, a kill) ends the
@@ -201,19 +137,21 @@ int relaunchReporting(const std::string& launcher, char** argv, const std::strin
     OutputTail tail;
     const int status = collect(childPid, out[0], err[0], tail);
     const std::string printed = tail.printedSomething() ? utf8(tail.text(dialogLines)) : std::string();
+    const std::string headline = title + " failed:";
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
-        if (signal != SIGTERM && signal != SIGINT && signal != SIGHUP) {
-            showFailure(title, "The application was ended by signal " + std::to_string(signal) + " ("
-                               + ::strsignal(signal) + ")." + (printed.empty() ? "" : "\n\n" + printed));
+        if (!endedFromOutside(signal)) {
+            showFailure(title, headline, "The application was ended by signal " + std::to_string(signal) + " ("
+                                         + ::strsignal(signal) + ")." + (printed.empty() ? "" : "\n\n" + printed));
         }
         return 128 + signal;
     }
     const int code = WEXITSTATUS(status);
     // An application that ends with a code of its own choice and says
-    // nothing (System.exit(4)) has nothing to report.
-    if (code != 0 && !printed.empty()) {
-        showFailure(title, printed + "\n\nThe application ended with exit code " + std::to_string(code) + ".");
+    // nothing (System.exit(4)) has nothing to report; the runtime ends with
+    // 128 + the signal when it is told to end (143 for SIGTERM).
+    if (code != 0 && !printed.empty() && !(code > 128 && endedFromOutside(code - 128)) && !forwarded) {
+        showFailure(title, headline, printed + "\n\nThe application ended with exit code " + std::to_string(code) + ".");
     }
     return code;
 }

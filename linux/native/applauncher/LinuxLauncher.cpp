@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "AppLauncher.h"
+#include "DesktopDialog.h"
 #include "DesktopReport.h"
 #include "FileUtils.h"
 #include "JvmLauncher.h"
@@ -33,7 +34,7 @@ class DesktopErrorAppender : public LogAppender {
 public:
     void append(const LogRecord& record) override {
         app::lastErrorLogAppender().append(record);
-        showFailure(launcherTitle(), app::lastErrorMessage());
+        showFailure(launcherTitle(), launcherTitle() + " could not start:", app::lastErrorMessage());
     }
 };
 
@@ -59,9 +60,12 @@ void launchApp() {
     configureForImage(appLauncher, launcherPath);
     LauncherSettings settings;
     std::unique_ptr<Jvm> jvm(appLauncher.createJvmLauncher(nullptr, &settings));
+    if (!settings.failureBox) {
+        dialogsOff();
+    }
     if (reportToDesktop && settings.failureBox) {
         jvm.reset();
-        appExitCode = relaunchReporting((tstrings::TextBuilder() << launcherPath).utf8(), launchArgv,
+        appExitCode = relaunchReporting(tstrings::encodeAnsi(launcherPath), launchArgv,
                                         launcherTitle());
         appExitCodeSet = true;
         return;

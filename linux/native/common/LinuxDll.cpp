@@ -8,11 +8,11 @@
 namespace {
 
 void* loadLibrary(const tstring& path) {
-    void* const h = dlopen(tstrings::encodeUtf8(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
+    void* const h = dlopen(tstrings::encodeAnsi(path).c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!h) {
         const char* why = dlerror();
         TARN_THROW(tstrings::TextBuilder() << "dlopen(" << path << ") failed: "
-                   << std::string(why ? why : "unknown error"));
+                   << tstrings::decodeAnsi(why ? why : "unknown error"));
     }
     return h;
 }
@@ -38,7 +38,7 @@ void* Dll::getFunction(const std::string& name, bool throwIfNotFound) const {
     if (!address && throwIfNotFound) {
         const char* why = dlerror();
         TARN_THROW(tstrings::TextBuilder() << "dlsym(" << path << ", " << name << ") failed: "
-                   << std::string(why ? why : "no such symbol"));
+                   << tstrings::decodeAnsi(why ? why : "no such symbol"));
     }
     return address;
 }

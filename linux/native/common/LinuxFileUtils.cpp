@@ -20,12 +20,21 @@ tstring stripExeSuffix(const tstring& name) {
 
 bool isFileExists(const tstring& path) {
     struct stat st;
-    return ::stat(tstrings::encodeUtf8(path).c_str(), &st) == 0;
+    return ::stat(tstrings::encodeAnsi(path).c_str(), &st) == 0;
 }
 
 bool isDirectory(const tstring& path) {
     struct stat st;
-    return ::stat(tstrings::encodeUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(tstrings::encodeAnsi(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const tstring& path) {
+    struct stat st;
+    return ::stat(tstrings::encodeAnsi(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::filesystem::path fsPath(const tstring& path) {
+    return std::filesystem::path(tstrings::encodeAnsi(path));
 }
 
 bool isAbsolutePath(const tstring& path) {
@@ -37,7 +46,7 @@ tstring toAbsolutePath(const tstring& path) {
     if (!::getcwd(cwd, sizeof(cwd))) {
         TARN_THROW("getcwd() failed");
     }
-    const tstring dir = tstrings::decodeUtf8(cwd);
+    const tstring dir = tstrings::decodeAnsi(cwd);
     return path.empty() ? dir : isAbsolutePath(path) ? path : joinPath(dir, path);
 }
 

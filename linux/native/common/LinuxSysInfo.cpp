@@ -79,7 +79,7 @@ tstring_array getCommandArgs(CommandArgProgramNameMode mode) {
 }
 
 tstring getEnvVariable(const tstring& name) {
-    const char* value = std::getenv(tstrings::encodeUtf8(name).c_str());
+    const char* value = std::getenv(tstrings::encodeAnsi(name).c_str());
     if (!value) {
         TARN_THROW(tstrings::TextBuilder() << "getenv(" << name << ") found no such variable");
     }
@@ -87,12 +87,12 @@ tstring getEnvVariable(const tstring& name) {
 }
 
 tstring getEnvVariable(const std::nothrow_t&, const tstring& name, const tstring& defValue) {
-    const char* value = std::getenv(tstrings::encodeUtf8(name).c_str());
+    const char* value = std::getenv(tstrings::encodeAnsi(name).c_str());
     return value ? fromBytes(value) : defValue;
 }
 
 void setEnvVariable(const tstring& name, const tstring& value) {
-    if (::setenv(tstrings::encodeUtf8(name).c_str(), tstrings::encodeUtf8(value).c_str(), 1) != 0) {
+    if (::setenv(tstrings::encodeAnsi(name).c_str(), tstrings::encodeAnsi(value).c_str(), 1) != 0) {
         const int err = errno;
         TARN_THROW(SysError(tstrings::TextBuilder() << "setenv(" << name << ") failed", nullptr,
                             static_cast<unsigned long>(err)));

@@ -1,41 +1,103 @@
-// Conversions between UTF-8 and the wide strings the launcher holds, over
-// iconv; printf with the wide rules the shared code is written for.
+// Conversions between the wide strings the launcher holds and the bytes
+// Linux hands it; printf with the wide rules the shared code is written for.
+//
+// A Linux file name or argument is bytes, not always UTF-8. Bytes from the
+// system (decodeAnsi) keep every byte that is not UTF-8 as a lone surrogate
+// U+DC80..U+DCFF, and bytes for the system (encodeAnsi) turn it back, so a
+// path or an argument reaches the runtime exactly as it came. Text
+// (decodeUtf8, encodeUtf8) stays strict UTF-8. Written here rather than over
+// iconv, which knows no such escape and wants four times the input's size.
 #include "tstrings.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdarg>
 #include <cwchar>
-#include <iconv.h>
 
 #include "ErrorHandling.h"
 
 namespace {
 
-// Converts all of `in`; an empty result for input that is not valid in
-// the source encoding, as the Windows side does.
-template <class Out, class In>
-Out convert(const In& in, const char* to, const char* from) {
-    if (in.empty()) {
-        return Out();
+const wchar_t firstEscape = 0xDC80, lastEscape = 0xDCFF;
+const wchar_t replacement = 0xFFFD;
+
+// The UTF-8 sequence at `at`: its length, and its code point in `c`; 0
+// where none starts (overlong forms, surrogates and values past U+10FFFF
+// included, as Windows rejects them too).
+size_t decodeOne(const std::string& s, size_t at, wchar_t& c) {
+    const unsigned char b = static_cast<unsigned char>(s[at]);
+    if (b < 0x80) {
+        c = b;
+        return 1;
     }
-    const iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        TARN_THROW("iconv_open() failed");
+    const size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (length == 0 || s.size() - at < length) {
+        return 0;
     }
-    std::string out(in.size() * sizeof(typename In::value_type) * 4 + 16, '\0');
-    char* src = const_cast<char*>(reinterpret_cast<const char*>(in.data()));
-    size_t srcLeft = in.size() * sizeof(typename In::value_type);
-    char* dst = &out[0];
-    size_t dstLeft = out.size();
-    const size_t n = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    iconv_close(cd);
-    if (n == static_cast<size_t>(-1) || srcLeft != 0) {
-        return Out();
+    unsigned long value = b & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(s[at + i]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        value = value << 6 | (next & 0x3F);
     }
-    out.resize(out.size() - dstLeft);
-    return Out(reinterpret_cast<const typename Out::value_type*>(out.data()),
-               out.size() / sizeof(typename Out::value_type));
+    static const unsigned long smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (value < smallest[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+        return 0;
+    }
+    c = static_cast<wchar_t>(value);
+    return length;
+}
+
+void encodeOne(wchar_t wc, std::string& out) {
+    unsigned long c = static_cast<unsigned long>(wc);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        c = replacement;
+    }
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// `escape`: bytes that are not UTF-8 become escapes instead of failing.
+tstring decode(const std::string& text, bool escape) {
+    tstring out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        wchar_t c = 0;
+        const size_t length = decodeOne(text, at, c);
+        if (length == 0 && !escape) {
+            return tstring();
+        }
+        out += length ? c : static_cast<wchar_t>(firstEscape - 0x80 + static_cast<unsigned char>(text[at]));
+        at += length ? length : 1;
+    }
+    return out;
+}
+
+// `unescape`: escapes become their bytes again; elsewhere U+FFFD.
+std::string encode(const tstring& text, bool unescape) {
+    std::string out;
+    out.reserve(text.size());
+    for (const wchar_t c : text) {
+        if (unescape && c >= firstEscape && c <= lastEscape) {
+            out += static_cast<char>(c - firstEscape + 0x80);
+        } else {
+            encodeOne(c, out);
+        }
+    }
+    return out;
 }
 
 // The shared code writes "%s" for a wide string, as Windows reads it.
@@ -67,22 +129,21 @@ tstring wideFormat(const wchar_t* format) {
 namespace tstrings {
 
 tstring decodeUtf8(const std::string& text) {
-    return convert<tstring>(text, "WCHAR_T", "UTF-8");
+    return decode(text, false);
 }
 
 std::string encodeUtf8(const tstring& text) {
-    return convert<std::string>(text, "UTF-8", "WCHAR_T");
+    return encode(text, false);
 }
 
 // The runtime is given UTF-8 whatever the locale (the launcher sets one
-// that reads it).
+// that reads it), and every byte it was given.
 std::string encodeAnsi(const tstring& text) {
-    return encodeUtf8(text);
+    return encode(text, true);
 }
 
 tstring decodeAnsi(const std::string& text) {
-    const tstring utf8 = decodeUtf8(text);
-    return !utf8.empty() || text.empty() ? utf8 : convert<tstring>(text, "WCHAR_T", "ISO-8859-1");
+    return decode(text, true);
 }
 
 tstring formatPrintf(const wchar_t* format, ...) {

@@ -60,12 +60,15 @@ tstring AppLauncher::cfgFilePath() const {
             FileUtils::basename(executablePath)) + L".cfg");
 }
 
+const wchar_t* const failureBoxVariable = L"LOFTWICK_FAILUREBOX";
+
 LauncherSettings launcherSettingsOf(const CfgFile& cfg) {
     LauncherSettings settings;
+    settings.failureBox = SysInfo::getEnvVariable(std::nothrow, failureBoxVariable, tstring()) != L"false";
     const PropertyMap& props = cfg.sectionProperties(CfgFile::application);
     const auto failureBox = props.find(CfgFile::failurebox);
     if (failureBox != props.end()) {
-        settings.failureBox = CfgFile::lastValueOf(*failureBox) != L"false";
+        settings.failureBox = settings.failureBox && CfgFile::lastValueOf(*failureBox) != L"false";
     }
     return settings;
 }

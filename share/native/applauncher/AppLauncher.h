@@ -59,6 +59,10 @@ private:
 AppLauncher& configureForImage(AppLauncher& launcher, const tstring& launcherPath);
 
 class CfgFile;
+// The variable that turns the failure box off for one run: "false", as
+// app.failurebox=false does for every run.
+extern const wchar_t* const failureBoxVariable;
+
 LauncherSettings launcherSettingsOf(const CfgFile& cfg);
 tstring findJvmLib(const CfgFile& cfg, const tstring& fallbackRuntimeDir,
                    const tstring_array& candidates);

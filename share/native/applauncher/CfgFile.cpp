@@ -66,19 +66,28 @@ size_t findSeparator(const tstring& line) {
 // at most twice; more means a macro text leads back to a macro name.
 const int maxMacroPasses = 8;
 
-tstring resolveValue(const tstring& value, const MacroMap& macros) {
-    tstring current = value;
+// In place: a value that names no macro, the usual case however long it
+// is, is never copied.
+void resolveValue(tstring& value, const MacroMap& macros) {
+    tstring original;
     for (int pass = 0; pass < maxMacroPasses; ++pass) {
-        tstring next = current;
+        tstring passStart;
+        bool found = false;
         for (const auto& macro : macros) {
-            next = tstrings::replaceEvery(next, macro.first, macro.second);
+            if (!macro.first.empty() && value.find(macro.first) != tstring::npos) {
+                if (!found) {
+                    passStart = value;
+                    original = pass == 0 ? value : original;
+                    found = true;
+                }
+                value = tstrings::replaceEvery(value, macro.first, macro.second);
+            }
         }
-        if (next == current) {
-            return current;
+        if (!found || value == passStart) {
+            return;
         }
-        current.swap(next);
     }
-    TARN_THROW(tstrings::TextBuilder() << "Failed to resolve macros in \"" << value
+    TARN_THROW(tstrings::TextBuilder() << "Failed to resolve macros in \"" << original
                << "\" value: the text of a macro contains a macro name");
 }
 
@@ -100,7 +109,12 @@ CfgFile CfgFile::load(const tstring& path, CfgFileObserver* observer) {
         TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
                    << "it is a folder, not a file", 157);
     }
-    std::ifstream input(std::filesystem::u8path(tstrings::encodeUtf8(path)));
+    // A pipe would be read for ever, and a device may never end.
+    if (FileUtils::isFileExists(path) && !FileUtils::isRegularFile(path)) {
+        TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
+                   << "it is not a regular file", 157);
+    }
+    std::ifstream input(FileUtils::fsPath(path));
     if (!input.good()) {
         TARN_THROW(tstrings::TextBuilder() << "Error opening \"" << path << "\" file: "
                    << crtErrorText(), 157);
@@ -135,7 +149,7 @@ CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver*
         if (!raw.empty() && raw.back() == '\r') {
             raw.pop_back();
         }
-        const tstring line = tstrings::decodeUtf8(raw);
+        tstring line = tstrings::decodeUtf8(raw);
         if (line.empty()) {
             if (observer && !raw.empty()) {
                 observer->lineDropped(lineNumber, raw, CfgFileObserver::InvalidUtf8, tstring());
@@ -163,7 +177,8 @@ CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver*
 
         const size_t sep = findSeparator(line);
         const tstring key = line.substr(0, sep);
-        const tstring value = sep == tstring::npos ? tstring() : line.substr(sep + 1);
+        // The value is the line's own memory: a long one is never copied.
+        tstring value = sep == tstring::npos ? tstring() : std::move(line.erase(0, sep + 1));
         if (section == SectionKey()) {
             if (observer) {
                 observer->lineDropped(lineNumber, raw, CfgFileObserver::OutsideSection, key);
@@ -173,7 +188,7 @@ CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver*
                 observer->lineDropped(lineNumber, raw, CfgFileObserver::UnknownKey, key);
             }
         } else {
-            pending[PropertyKey(key)].push_back(value);
+            pending[PropertyKey(key)].push_back(std::move(value));
         }
     }
 
@@ -185,16 +200,19 @@ CfgFile CfgFile::load(std::istream& input, const tstring& path, CfgFileObserver*
     return cfg;
 }
 
-CfgFile CfgFile::resolveMacros(const MacroMap& macros) const {
-    CfgFile copy(*this);
-    for (auto& section : copy.data) {
+CfgFile CfgFile::resolveMacros(const MacroMap& macros) const& {
+    return CfgFile(*this).resolveMacros(macros);
+}
+
+CfgFile CfgFile::resolveMacros(const MacroMap& macros) && {
+    for (auto& section : data) {
         for (auto& property : section.second) {
             for (tstring& value : property.second) {
-                value = resolveValue(value, macros);
+                resolveValue(value, macros);
             }
         }
     }
-    return copy;
+    return std::move(*this);
 }
 
 const PropertyMap& CfgFile::sectionProperties(const SectionKey& section) const {

@@ -61,7 +61,9 @@ public:
     static CfgFile load(std::istream& input, const tstring& path,
                         CfgFileObserver* observer = nullptr);
 
-    CfgFile resolveMacros(const MacroMap& macros) const;
+    // A copy with every macro name replaced; a temporary is resolved in place.
+    CfgFile resolveMacros(const MacroMap& macros) const&;
+    CfgFile resolveMacros(const MacroMap& macros) &&;
     const PropertyMap& sectionProperties(const SectionKey& section) const;
     CfgFile& replaceValues(const SectionKey& section, const PropertyKey& property,
                            const tstring_array& values);

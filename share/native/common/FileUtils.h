@@ -3,6 +3,8 @@
 #ifndef FILEUTILS_H
 #define FILEUTILS_H
 
+#include <filesystem>
+
 #include "tstrings.h"
 
 namespace FileUtils {
@@ -21,6 +23,11 @@ extern const wchar_t* const pathListSeparator;
 tstring stripExeSuffix(const tstring& name);
 bool isFileExists(const tstring& path);
 bool isDirectory(const tstring& path);
+// A file, not a folder, pipe or device: what can be read to its end.
+bool isRegularFile(const tstring& path);
+// The path as the file system library takes it: the same name on Windows,
+// the same bytes on Linux.
+std::filesystem::path fsPath(const tstring& path);
 tstring toAbsolutePath(const tstring& path);
 // Absolute whatever the current directory: "C:\x" or "\\server\share".
 bool isAbsolutePath(const tstring& path);

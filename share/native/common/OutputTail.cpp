@@ -30,6 +30,18 @@ tstring decodeLine(std::string bytes, bool cut) {
     if (text.empty()) {
         text = tstrings::decodeAnsi(bytes);
     }
+    for (wchar_t& c : text) {
+        // A byte the platform's decoding kept as itself (U+DC80..U+DCFF, on
+        // Linux) reads as Latin-1, the likeliest text of one byte a character.
+        if (c >= 0xDC80 && c <= 0xDCFF) {
+            c = static_cast<wchar_t>(c - 0xDC00);
+        }
+        // A dialog ends its text at a NUL and shows other controls as boxes
+        // or not at all: each becomes U+FFFD, so the rest of the text stays.
+        if ((c < 0x20 && c != L'\t') || (c >= 0x7F && c <= 0x9F)) {
+            c = L'\uFFFD';
+        }
+    }
     return cut ? text + L"\u2026" : text;
 }
 

@@ -91,7 +91,7 @@ void checkExists(Inspection& report, const std::string& kind, const tstring& pat
 // packing; `args` are the runtime's, as the launcher would pass them.
 void checkApplicationOf(Inspection& report, const tstring_array& args, size_t options) {
     const auto entry = [](const tstring& p) {
-        return AppPathEntry{tstrings::encodeUtf8(p), std::filesystem::u8path(tstrings::encodeUtf8(p))};
+        return AppPathEntry{tstrings::encodeUtf8(p), FileUtils::fsPath(p)};
     };
     AppCheckRequest c;
     for (size_t i = 1; i < options && i < args.size(); ++i) {
@@ -112,7 +112,7 @@ void checkApplicationOf(Inspection& report, const tstring_array& args, size_t op
     } else if (options < args.size()) {
         c.mainClass = tstrings::encodeUtf8(args[options]);
     }
-    c.runtime = std::filesystem::u8path(tstrings::encodeUtf8(report.runtimeDir));
+    c.runtime = FileUtils::fsPath(report.runtimeDir);
     for (const std::string& problem : checkApplication(c)) {
         report.problems.push_back(problem);
     }
@@ -159,7 +159,7 @@ void checkMainEntry(Inspection& report, const CfgFile& cfg) {
 // What the launcher reads otherwise than the file's author meant: UTF-16,
 // and lines that end with a carriage return alone (read as one line).
 void checkEncoding(Inspection& report) {
-    std::ifstream in(std::filesystem::u8path(tstrings::encodeUtf8(report.cfgFile)), std::ios::binary);
+    std::ifstream in(FileUtils::fsPath(report.cfgFile), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0) {
         report.problems.push_back("the file is UTF-16 (it starts with a UTF-16 byte-order mark): "

@@ -56,6 +56,7 @@ const char* const usage =
 "                          (for applications that exit non-zero on purpose)\n"
 "  --kind gui|console|both gui (default): NAME.exe, no console; console: NAME.exe for a\n"
 "                          terminal, returns the exit code; both: NAME.exe and NAME.com\n"
+"                          (Linux: console never shows a failure dialog)\n"
 "  --launchers DIR         where the launcher executables are (default: beside this tool)\n"
 "  --replace               replace an existing output directory\n"
 "  --help, --version\n"

@@ -425,6 +425,9 @@ std::vector<std::string> pack(const PackRequest& r) {
     refuseNameTaken(input, cfgName.u8string(), "the image's configuration");
     LaunchSettings launch = r.launch;
     launch.forLinux = linux;
+    // One Linux launcher serves every kind: a command-line tool's is told
+    // never to show a dialog, which no one waits for in a script.
+    launch.failureBox = launch.failureBox && !(linux && r.kind == PackRequest::Console);
     if (!r.splash.empty()) {
         launch.splash = r.splash.filename().u8string();
         checkName(launch.splash);

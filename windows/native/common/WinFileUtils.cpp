@@ -40,6 +40,16 @@ bool isDirectory(const tstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool isRegularFile(const tstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES
+           && !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+}
+
+std::filesystem::path fsPath(const tstring& path) {
+    return std::filesystem::path(path);
+}
+
 bool isAbsolutePath(const tstring& path) {
     const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
     const bool drive = path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z')
