@@ -10,6 +10,20 @@ target_link_libraries(loftwick-pack PRIVATE loftwick-pack-core)
 target_link_options(loftwick-pack PRIVATE -static)
 loftwick_warnings(loftwick-pack)
 
+# The Linux programs that link the C library dynamically run on glibc 2.17
+# and later, as the Java runtimes they start (LinuxGlibcFloor.cpp): the C++
+# library goes in, the unwinder is the system's libgcc_s.so.1, and libdl
+# and libpthread are named, where an older glibc keeps what they bind to.
+function(loftwick_glibc_floor target)
+    foreach(library libdl.so.2 libpthread.so.0)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${library}
+                        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+        list(APPEND libraries ${path})
+    endforeach()
+    target_link_options(${target} PRIVATE -static-libstdc++ -shared-libgcc)
+    target_link_libraries(${target} PRIVATE -Wl,--push-state,--no-as-needed ${libraries} -Wl,--pop-state)
+endfunction()
+
 # The Linux launcher: the platform-neutral launcher code as it is, over the
 # Linux side of the support library. It loads the runtime's libjli.so, so it
 # links the C library dynamically; the C++ library goes in.
@@ -33,7 +47,7 @@ add_executable(loftwick-inspect
 )
 target_include_directories(loftwick-inspect PRIVATE share/native/inspect)
 target_link_libraries(loftwick-inspect PRIVATE loftwick-linux-core loftwick-appcheck)
-target_link_options(loftwick-inspect PRIVATE -static-libstdc++ -static-libgcc)
+loftwick_glibc_floor(loftwick-inspect)
 loftwick_warnings(loftwick-inspect)
 target_compile_definitions(loftwick-linux-core PUBLIC
     "LOFTWICK_EXPORT=__attribute__((visibility(\"default\")))")
@@ -45,8 +59,8 @@ add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp
                linux/native/applauncher/DesktopReport.cpp
                linux/native/common/LinuxGlibcFloor.cpp)
 target_link_libraries(loftwick-launcher PRIVATE loftwick-linux-core)
-target_link_options(loftwick-launcher PRIVATE -static-libstdc++ -static-libgcc
-                    -Wl,--export-dynamic-symbol=jvmLauncherGetAPI)
+target_link_options(loftwick-launcher PRIVATE -Wl,--export-dynamic-symbol=jvmLauncherGetAPI)
+loftwick_glibc_floor(loftwick-launcher)
 loftwick_warnings(loftwick-launcher)
 
 # make bench: the baseline of the Linux launcher's startup.
