@@ -3,6 +3,14 @@ BUILD_DIR := build
 HOST_DIR := $(BUILD_DIR)/host
 PRESET := mingw
 
+# The tests and the demo give every tool a home in the build tree: desktop
+# tools, rpm's database and spelling dictionaries write there, not into the
+# user's. scripts/home-check.sh compares a listing of the real one.
+RUN_HOME := $(abspath $(BUILD_DIR))/home
+RUN_ENV := HOME=$(RUN_HOME) XDG_CONFIG_HOME=$(RUN_HOME)/.config XDG_DATA_HOME=$(RUN_HOME)/.local/share \
+           XDG_STATE_HOME=$(RUN_HOME)/.local/state XDG_CACHE_HOME=$(RUN_HOME)/.cache
+HOME_LIST := $(BUILD_DIR)/home-before.txt
+
 .PHONY: all build deps configure test demo bench dist clean
 
 all: build
@@ -24,12 +32,18 @@ build: configure
 	cmake --build $(HOST_DIR)
 
 test: build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure
-	ctest --test-dir $(HOST_DIR) --output-on-failure
-	./scripts/gui-tests.sh $(BUILD_DIR)
+	./scripts/home-check.sh "$(HOME)" $(HOME_LIST)
+	mkdir -p $(RUN_HOME)
+	$(RUN_ENV) ctest --test-dir $(BUILD_DIR) --output-on-failure
+	$(RUN_ENV) ctest --test-dir $(HOST_DIR) --output-on-failure
+	$(RUN_ENV) ./scripts/gui-tests.sh $(BUILD_DIR)
+	./scripts/home-check.sh "$(HOME)" $(HOME_LIST) --compare
 
 demo: build
-	./scripts/demo.sh $(BUILD_DIR)
+	./scripts/home-check.sh "$(HOME)" $(HOME_LIST)
+	mkdir -p $(RUN_HOME)
+	$(RUN_ENV) ./scripts/demo.sh $(BUILD_DIR)
+	./scripts/home-check.sh "$(HOME)" $(HOME_LIST) --compare
 
 dist: build
 	./scripts/dist.sh $(BUILD_DIR)
@@ -40,6 +54,7 @@ bench: build
 	/usr/bin/python3 bench/installer_bench.py $(BUILD_DIR) $(HOST_DIR)/bin/loftwick-pack
 	/usr/bin/python3 bench/linux_bench.py $(HOST_DIR) $(or $(RUNS),30)
 	/usr/bin/python3 bench/package_bench.py $(HOST_DIR)/bin/loftwick-pack $(HOST_DIR)/bench-packages
+	/usr/bin/python3 bench/hostile_bench.py $(HOST_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR)

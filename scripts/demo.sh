@@ -166,10 +166,14 @@ sudo=""
 if [ "$(id -u)" != 0 ]; then
     sudo="sudo"
 fi
-echo "== Installing it (dpkg -i), starting the installed command, removing it (dpkg --purge):"
-$sudo dpkg -i "$build/loftwick-demo-hello_1.2.0_amd64.deb" >/dev/null
+# apt waits for the package database's lock where another package operation
+# holds it; the package is removed however the demo ends.
+apt="$sudo apt-get -y -q --no-install-recommends -o DPkg::Lock::Timeout=600"
+trap '$apt purge loftwick-demo-hello >/dev/null 2>&1 || true' EXIT INT TERM
+echo "== Installing it (apt-get install), starting the installed command, removing it (apt-get purge):"
+$apt install "$build/loftwick-demo-hello_1.2.0_amd64.deb" >/dev/null
 echo "   \$ loftwick-demo-hello    (/usr/bin/loftwick-demo-hello -> $(readlink /usr/bin/loftwick-demo-hello))"
 loftwick-demo-hello | sed 's/^/   /'
 grep -E '^(Name|Exec|Icon|MimeType)=' /usr/share/applications/loftwick-demo-hello.desktop | sed 's/^/   /'
-$sudo dpkg --purge loftwick-demo-hello >/dev/null
-echo "   after dpkg --purge: $(ls -d /opt/loftwick-demo-hello /usr/bin/loftwick-demo-hello 2>/dev/null || echo nothing left)"
+$apt purge loftwick-demo-hello >/dev/null
+echo "   after apt-get purge: $(ls -d /opt/loftwick-demo-hello /usr/bin/loftwick-demo-hello 2>/dev/null || echo nothing left)"

@@ -5,14 +5,18 @@
 
 #include <zlib.h>
 
+#include "DebPackage.h"
+#include "DesktopEntry.h"
 #include "ElfFile.h"
 #include "HicolorIcons.h"
 #include "IconFile.h"
 #include "LibraryPackages.h"
+#include "Licenses.h"
 #include "LinuxPackage.h"
 #include "PackError.h"
 #include "PackageStage.h"
 #include "ProductFile.h"
+#include "RpmPackage.h"
 
 namespace {
 
@@ -222,6 +226,57 @@ TEST(LinuxPackageTest, LongDescriptionLinesNeverStartWithAPercentSign) {
     }
     EXPECT_EQ(lines, 2u) << text;
     EXPECT_NE(text.find("words and then\nsome %post 1.0, from %changelog Vendor,"), std::string::npos) << text;
+}
+
+TEST(LinuxPackageTest, LicensesDebianShips) {
+    struct Row { const char* given; const char* spdx; const char* file; };
+    const Row rows[] = {
+        {"GPL-2+", "GPL-2.0-or-later", "GPL-2"},
+        {"GPL-2.0-or-later", "GPL-2.0-or-later", "GPL-2"},
+        {"gpl-3.0-only", "GPL-3.0-only", "GPL-3"},
+        {"GPL-3", "GPL-3.0-only", "GPL-3"},
+        {"LGPL-2.1+", "LGPL-2.1-or-later", "LGPL-2.1"},
+        {"Apache-2.0", "Apache-2.0", "Apache-2.0"},
+        {"MPL-2.0", "MPL-2.0", "MPL-2.0"},
+    };
+    for (const Row& row : rows) {
+        CommonLicense license;
+        ASSERT_TRUE(commonLicense(row.given, license)) << row.given;
+        EXPECT_EQ(license.spdx, row.spdx);
+        EXPECT_EQ(license.file, std::string("/usr/share/common-licenses/") + row.file);
+    }
+    CommonLicense license;
+    for (const char* other : {"MIT", "Proprietary", "GPL-2.0-or-later OR MIT", "Apache-2.0+", "GPL", ""}) {
+        EXPECT_FALSE(commonLicense(other, license)) << other;
+    }
+}
+
+// The menu specification wants a main category; its table relates each
+// additional category to the main ones.
+TEST(LinuxPackageTest, EveryEntryHasAMainCategory) {
+    typedef std::vector<std::string> Names;
+    EXPECT_EQ(withMainCategory({"TextEditor"}), (Names{"Utility", "TextEditor"}));
+    EXPECT_EQ(withMainCategory({"IDE", "Java"}), (Names{"Development", "IDE", "Java"}));
+    EXPECT_EQ(withMainCategory({"Java", "Spreadsheet"}), (Names{"Office", "Java", "Spreadsheet"}));
+    EXPECT_EQ(withMainCategory({"Office", "Spreadsheet"}), (Names{"Office", "Spreadsheet"}));
+    EXPECT_EQ(withMainCategory({"Audio", "Player"}), (Names{"AudioVideo", "Audio", "Player"}));
+    EXPECT_EQ(withMainCategory({}), Names{"Utility"});
+    EXPECT_EQ(withMainCategory({"Amusement"}), (Names{"Utility", "Amusement"}));
+}
+
+TEST(LinuxPackageTest, RelationsOfEachFormat) {
+    for (const char* good : {"graphviz", "libfoo1 (>= 1.2)", "libasound2t64 | libasound2", "a+b.c-d (<< 2:1.0~rc1)"}) {
+        EXPECT_NO_THROW(checkDebianRelation(good, "x")) << good;
+    }
+    for (const char* bad : {"", "Graphviz", "a, b", "a (>= 1", "a (> 1)", "a | ", "a\nPre-Depends: b", "a (>=1)"}) {
+        EXPECT_THROW(checkDebianRelation(bad, "x"), PackError) << bad;
+    }
+    for (const char* good : {"graphviz", "libfoo >= 1.2", "/usr/bin/dot", "libX11.so.6()(64bit)", "a = 1:2.0-3"}) {
+        EXPECT_NO_THROW(checkRpmRelation(good, "x")) << good;
+    }
+    for (const char* bad : {"", "-a", "a, b", "a >= ", "a => 1", "(a or b)", "a >= 1 b", "%{x}", "a\n%post"}) {
+        EXPECT_THROW(checkRpmRelation(bad, "x"), PackError) << bad;
+    }
 }
 
 TEST(LinuxPackageTest, ProductFileKeepsEachValueOnItsLine) {

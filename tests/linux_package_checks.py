@@ -9,6 +9,7 @@ for the window class, file types and the failure dialog.
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -18,7 +19,14 @@ sys.path.insert(0, HERE)
 from pack_checks import Checks  # noqa: E402
 import make_icon  # noqa: E402
 
-NAME, PACKAGE, MIME = "LoftwickCheck", "loftwick-check", "application/x-loftwick-check-lwcheck"
+# Each run installs a package of its own name, so that two runs on one
+# machine never meet.
+NAME, PREFIX = "LoftwickCheck", "loftwick-check-"
+PACKAGE = PREFIX + str(os.getpid())
+MIME = "application/x-%s-lwcheck" % PACKAGE
+# apt waits for the package database's lock that another run or a package
+# operation of the machine holds; dpkg alone would fail at once.
+APT = ["apt-get", "-y", "-q", "--no-install-recommends", "-o", "DPkg::Lock::Timeout=600"]
 MAINTAINER = "Loftwick Tests <tests@loftwick.invalid>"
 DESKTOP_PATHS = ["/usr/bin/" + PACKAGE, "/opt/" + PACKAGE, "/usr/share/applications/%s.desktop" % PACKAGE,
                  "/usr/share/mime/packages/%s.xml" % PACKAGE, "/usr/share/doc/" + PACKAGE,
@@ -203,9 +211,27 @@ class Display:
         self.xvfb.wait()
 
 
+def install(deb):
+    return run(APT + ["install", os.path.abspath(deb)], timeout=900)
+
+
+def purge(package):
+    return run(APT + ["purge", package], timeout=900)
+
+
+def purge_left_behind():
+    """A run that was killed could not remove its package: the next one does."""
+    code, out, _ = run(["dpkg-query", "-W", "-f", "${Package} ${Status}\n", PREFIX + "*"])
+    for line in out.splitlines():
+        package, _, status = line.partition(" ")
+        pid = package[len(PREFIX):]
+        if status.endswith("installed") and pid.isdigit() and not os.path.exists("/proc/" + pid):
+            purge(package)
+
+
 def check_round_trip(c, work, debs, display):
-    code, out, err = run(["dpkg", "-i", debs["1"]])
-    c.check("dpkg -i: installed", code == 0, out + err)
+    code, out, err = install(debs["1"])
+    c.check("apt-get install: installed", code == 0, out + err)
     code, out, err = run([PACKAGE], env={"PATH": "/usr/bin:/bin", "LANG": "C.UTF-8"})
     c.check("the installed command runs the real virtual machine (own path through the /usr/bin link)",
             code == 0 and out == "window: started with 0 arguments\n", out + err)
@@ -237,15 +263,15 @@ def check_round_trip(c, work, debs, display):
     got = open(arguments).read() if os.path.exists(arguments) else ""
     c.check("xdg-open on a file of the type starts the application with its path", got == document, got + out + err)
 
-    code, out, err = run(["dpkg", "-i", debs["2"]])
+    code, out, err = install(debs["2"])
     code, status, _ = run(["dpkg-query", "-W", "-f", "${Package} ${Version}\n", PACKAGE])
     c.check("an upgrade: one package, the newer version, the dropped file gone", code == 0
             and status == PACKAGE + " 1.2.0\n" and not os.path.exists("/opt/%s/lib/app/dropped.txt" % PACKAGE)
             and os.path.exists("/opt/%s/lib/app/window.jar" % PACKAGE), status + out + err)
-    code, out, err = run(["dpkg", "--purge", PACKAGE])
+    code, out, err = purge(PACKAGE)
     left = [p for p in DESKTOP_PATHS if os.path.lexists(p)]
     code, out, _ = run(["xdg-mime", "query", "default", MIME], env=display.env)
-    c.check("dpkg --purge: nothing is left, and no file type points at it", not left and not out.strip(),
+    c.check("apt-get purge: nothing is left, and no file type points at it", not left and not out.strip(),
             str(left) + out)
 
 
@@ -312,7 +338,65 @@ def check_refusals(c, pack, image, work):
                                                                  b"brew install rpm")), r.stderr.decode())
 
 
+def ended(signal_number, _):
+    """Ended from outside (CTest's time-out, Ctrl+C): the finally blocks
+    still remove what the run installed."""
+    raise SystemExit(128 + signal_number)
+
+
+def check_ordinary_inputs(c, pack, work, inputs, runtime):
+    """What a user naturally gives: no description, a license as SPDX or
+    Debian writes it, one additional category, programs it runs."""
+    image = os.path.join(work, "ordinary")
+    code, out, err = run([pack, "--name", "Ordinary", "--input", inputs["1"], "--runtime", runtime, "--output",
+                          image, "--main-jar", "window.jar", "--app-version", "2.0", "--vendor", "Loftwick Tests"])
+    c.check("an image packed without --description", code == 0, out + err)
+    deb, rpm = os.path.join(work, "ordinary.deb"), os.path.join(work, "ordinary.rpm")
+
+    def package(fmt, output, *options):
+        code, out, err = run([pack, fmt, image, "--output", output, "--package-name", PACKAGE, *options])
+        return code, out + err
+
+    code, text = package("deb", deb, "--maintainer", MAINTAINER, "--license", "GPL-2+", "--category",
+                         "TextEditor", "--depends", "zenity", "--recommends", "xdg-utils (>= 1.0)")
+    c.check("deb without a description: a warning says what the summary says instead",
+            code == 0 and "is one word" in text and 'says "Java application Ordinary" instead' in text, text)
+    code, out, err = run(["lintian", "--fail-on", "error", deb])
+    c.check("lintian: no errors for the ordinary inputs (GPL-2+ refers to common-licenses)",
+            code == 0 and "\nE:" not in "\n" + out, out + err)
+    extracted = os.path.join(work, "ordinary-deb")
+    subprocess.run(["dpkg-deb", "-x", deb, extracted], check=True)
+    entry = os.path.join(extracted, "usr/share/applications/%s.desktop" % PACKAGE)
+    code, out, err = run(["desktop-file-validate", entry])
+    c.check("desktop-file-validate: --category TextEditor alone gets its main category, Utility",
+            code == 0 and not out + err and "Categories=Utility;TextEditor;\n" in open(entry).read(), out + err)
+    fields = run(["dpkg-deb", "-f", deb, "Depends", "Recommends"])[1]
+    c.check("--depends and --recommends reach the control file", ", zenity\n" in fields
+            and "Recommends: xdg-utils (>= 1.0)" in fields, fields)
+    code, text = package("rpm", rpm, "--license", "GPL-2.0-or-later", "--depends", "zenity")
+    root = os.path.join(work, "ordinary-rpm")
+    os.makedirs(root)
+    subprocess.run("rpm2cpio '%s' | cpio -idm --quiet" % rpm, shell=True, cwd=root, check=code == 0)
+    code, out, err = run(["rpmlint", "-r", os.path.join(root, "usr/share/doc", PACKAGE, "rpmlintrc"), rpm])
+    c.check("rpmlint: 0 errors without --maintainer (the vendor packs it)", " 0 errors," in out, out[-3000:] + err)
+    info = run(["rpm", "-qip", rpm])[1] + run(["rpm", "-qpR", rpm])[1]
+    c.check("the .rpm names its packager and license, and requires what --depends gives",
+            re.search(r"^Packager\s*: Loftwick Tests$", info, re.M) and "GPL-2.0-or-later" in info
+            and "\nzenity\n" in info, info[:3000])
+    code, out, err = run([pack, "deb", image, "--output", deb, "--replace", "--package-name", "zenity",
+                          "--maintainer", MAINTAINER])
+    text = out + err
+    c.check("a package name that is also a package of the distribution: a warning",
+            code == 0 and 'the package name "zenity" is also a package' in text, text)
+    code, out, err = run([pack, "--name", "Ordinary", "--input", inputs["1"], "--runtime", runtime, "--output",
+                          image, "--main-jar", "window.jar", "--app-version", "5.5.0-beta", "--replace"])
+    c.check("a Linux image whose version the packages would refuse: a warning when it is packed",
+            code == 0 and 'the version "5.5.0-beta" is not one to four numbers' in err, err)
+
+
 def main(pack, work):
+    for s in (signal.SIGTERM, signal.SIGHUP, signal.SIGINT):
+        signal.signal(s, ended)
     work = os.path.abspath(work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -338,15 +422,16 @@ def main(pack, work):
     check_checkers(c, work, debs["1"], rpm)
     check_rpm(c, work, rpm, images["1"])
     check_refusals(c, pack, images["1"], work)
+    check_ordinary_inputs(c, pack, work, inputs, runtime)
 
     display = Display(work)
     try:
-        if os.geteuid() == 0 and shutil.which("dpkg"):
-            run(["dpkg", "--purge", PACKAGE])
+        if os.geteuid() == 0 and shutil.which("apt-get"):
+            purge_left_behind()
             try:
                 check_round_trip(c, work, debs, display)
             finally:
-                run(["dpkg", "--purge", PACKAGE])
+                purge(PACKAGE)
         else:
             print("SKIP: the install round trip needs root")
         check_failure_report(c, work, pack, images["1"], display)

@@ -84,6 +84,14 @@ std::string debianControl(const PackagePlan& plan, const Product& product, const
         }
         text += field("Depends", list, "the dependencies");
     }
+    if (!plan.recommends.empty()) {
+        std::string list;
+        for (const std::string& r : plan.recommends) {
+            checkDebianRelation(r, "the recommended package");
+            list += (list.empty() ? "" : ", ") + r;
+        }
+        text += field("Recommends", list, "the recommended packages");
+    }
     if (!plan.homepage.empty()) {
         text += field("Homepage", plan.homepage, "the homepage");
     }

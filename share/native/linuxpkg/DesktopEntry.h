@@ -21,6 +21,11 @@ struct DesktopEntry {
     std::vector<LinuxFileType> fileTypes;
 };
 
+// The categories with a main category of the menu specification first when
+// none is among them: the one its table relates to the first additional
+// category that has one, else Utility. Audio and Video come with AudioVideo.
+std::vector<std::string> withMainCategory(const std::vector<std::string>& categories);
+
 // A .desktop file. Throws PackError for a category that is not a word.
 std::string desktopEntryText(const DesktopEntry& entry);
 

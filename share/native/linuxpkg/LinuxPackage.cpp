@@ -11,6 +11,7 @@
 #include "Packager.h"
 #include "Quoting.h"
 #include "RpmPackage.h"
+#include "ToolRun.h"
 #include "ScratchDirectory.h"
 #include "Utf16.h"
 
@@ -121,8 +122,19 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
     }
     plan.release = r.release.empty() ? "1" : r.release;
     plan.desktopEntry = r.desktopEntry;
-    plan.categories = r.categories.empty() ? std::vector<std::string>{"Utility"} : r.categories;
+    plan.categories = withMainCategory(r.categories);
     plan.fileTypes = checkedFileTypes(r.fileTypes, plan.packageName);
+    for (const auto& given : {std::make_pair(&r.depends, &plan.depends), std::make_pair(&r.recommends, &plan.recommends)}) {
+        for (const std::string& relation : *given.first) {
+            const std::string what = given.first == &r.depends ? "--depends" : "--recommends";
+            if (r.format == LinuxPackageRequest::Deb) {
+                checkDebianRelation(relation, what);
+            } else {
+                checkRpmRelation(relation, what);
+            }
+            given.second->push_back(relation);
+        }
+    }
     plan.libraryPackages = r.libraryPackages;
     for (const auto& given : plan.libraryPackages) {
         checkDebianRelation(given.second, "the package --library-package names for " + shownValue(given.first));
@@ -141,10 +153,13 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
 std::vector<std::string> dependencies(const LinuxPackageRequest& r, const PackagePlan& plan,
                                       const Stage& stage) {
     if (r.format == LinuxPackageRequest::Rpm) {
-        return rpmRequires(stage.needs);
+        std::vector<std::string> requires = rpmRequires(stage.needs);
+        requires.insert(requires.end(), plan.depends.begin(), plan.depends.end());
+        return requires;
     }
     std::vector<std::string> unknown;
-    const std::vector<std::string> depends = debianDepends(stage.needs, plan.libraryPackages, unknown);
+    std::vector<std::string> depends = debianDepends(stage.needs, plan.libraryPackages, unknown);
+    depends.insert(depends.end(), plan.depends.begin(), plan.depends.end());
     if (!unknown.empty()) {
         std::string list;
         for (const std::string& u : unknown) {
@@ -169,7 +184,8 @@ void checkProduct(const Product& product, LinuxPackageRequest::Format format) {
 }
 
 // The description is the package's one-line summary, which the checkers
-// read after the package's name ("notes provides ...").
+// read after the package's name ("notes provides ..."), and want to be a
+// phrase: an image packed without --description has only its name.
 std::string synopsisProblem(const std::string& description, const std::string& packageName) {
     const std::string synopsis = lowerCase(description);
     for (const std::string& start : {packageName, std::string("a "), std::string("an "), std::string("the ")}) {
@@ -180,6 +196,14 @@ std::string synopsisProblem(const std::string& description, const std::string& p
         }
     }
     return std::string();
+}
+
+// Whether apt, where this machine has it, knows a package of that name.
+bool isDistributionPackage(const std::string& name) {
+    const std::filesystem::path aptCache = findProgram("apt-cache");
+    std::string output;
+    return !aptCache.empty() && runProgram(aptCache, {"show", "--no-all-versions", name}, ".", output)
+           && output.find("Package: " + name + "\n") != std::string::npos;
 }
 
 } // namespace
@@ -208,8 +232,17 @@ std::string linuxVersionProblem(const std::string& version, LinuxPackageRequest:
 LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     LinuxImage image = readLinuxImage(fs::absolute(r.image).lexically_normal());
     applyOverrides(r, image);
+    checkProduct(image.product, r.format);
+    // One word is no summary to the package checkers, which refuse it.
+    std::vector<std::string> warnings;
+    if (image.product.description.find(' ') == std::string::npos) {
+        const std::string summary = "Java application " + image.product.name;
+        warnings.push_back("the description " + inQuotes(image.product.description) + " is one word (an image "
+                           "packed without --description has its name): the package's one-line summary says \""
+                           + summary + "\" instead; --description gives one");
+        image.product.description = summary;
+    }
     const Product& product = image.product;
-    checkProduct(product, r.format);
     PackagePlan plan = planOf(r, image);
     plan.iconFile = !r.icon.empty() ? r.icon
                   : product.icon.empty() ? fs::path() : image.dir / "lib" / fs::u8path(product.icon);
@@ -232,9 +265,15 @@ LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     fs::create_directory(root);
     const Stage stage = stagePackage(plan, image, root);
     result.dependencies = dependencies(r, plan, stage);
-    result.warnings = stage.warnings;
+    result.warnings = warnings;
+    result.warnings.insert(result.warnings.end(), stage.warnings.begin(), stage.warnings.end());
     if (!synopsisProblem(product.description, plan.packageName).empty()) {
         result.warnings.push_back(synopsisProblem(product.description, plan.packageName));
+    }
+    if (isDistributionPackage(plan.packageName)) {
+        result.warnings.push_back("the package name " + inQuotes(plan.packageName) + " is also a package of "
+                                  "this machine's distribution (apt-cache knows it): the two would replace "
+                                  "or conflict with each other; --package-name gives another");
     }
     const fs::path built = scratch.path / (deb ? "package.deb" : "package.rpm");
     if (deb) {

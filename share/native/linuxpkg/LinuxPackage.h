@@ -25,6 +25,10 @@ struct LinuxPackageRequest {
     std::string release;                 // the .rpm's release; empty: 1
     std::string homepage;                // may be empty
     std::map<std::string, std::string> libraryPackages;
+    // What the application needs or can use that its native code does not
+    // show (a program it runs, a library it loads itself): package
+    // relations of the format's own syntax.
+    std::vector<std::string> depends, recommends;
     // Empty keeps what the image states.
     std::string productName, version, vendor, description;
     std::filesystem::path icon;

@@ -29,7 +29,9 @@ const char* const usage =
 "  --location opt|usr-lib  opt (default): /opt/PACKAGE, as vendors install;\n"
 "                          usr-lib: /usr/lib/PACKAGE, as distributions do\n"
 "  --maintainer 'NAME <ADDRESS>'  who maintains the package (required for a .deb)\n"
-"  --license TEXT          the license the package states (default: Proprietary)\n"
+"  --license TEXT          the license the package states (default: Proprietary); an\n"
+"                          SPDX identifier (GPL-2.0-or-later, Apache-2.0) or Debian's\n"
+"                          short name (GPL-2+) of a license Debian ships is referred to\n"
 "  --release N             the .rpm's release number (default: 1)\n"
 "  --homepage URL          the product's web page\n"
 "  --file-type .EXT=DESCRIPTION\n"
@@ -40,6 +42,12 @@ const char* const usage =
 "  --library-package LIBRARY=PACKAGE\n"
 "                          the Debian package that provides a library no built-in\n"
 "                          entry knows (repeatable), e.g. libfoo.so.1=libfoo1\n"
+"  --depends RELATION      a package the application needs that its native code does\n"
+"                          not show, e.g. a program it runs (repeatable): Depends of a\n"
+"                          .deb (\"graphviz\", \"libfoo1 (>= 1.2)\"), Requires of an .rpm\n"
+"                          (\"graphviz\", \"libfoo >= 1.2\")\n"
+"  --recommends RELATION   a package it can use, installed with it by default\n"
+"                          (repeatable)\n"
 "  --product-name TEXT, --app-version VERSION, --vendor TEXT, --description TEXT,\n"
 "  --icon FILE             state these instead of what the image says (.png or .ico)\n"
 "  --replace               replace an existing output file\n"
@@ -73,7 +81,8 @@ LinuxPackageRequest parse(const std::string& format, const std::vector<std::stri
             {"--description", [&](const std::string& v) { r.description = v; }},
             {"--icon", [&](const std::string& v) { r.icon = fs::u8path(v); }},
         },
-        {{"--file-type", &fileTypes}, {"--category", &r.categories}, {"--library-package", &libraries}},
+        {{"--file-type", &fileTypes}, {"--category", &r.categories}, {"--library-package", &libraries},
+         {"--depends", &r.depends}, {"--recommends", &r.recommends}},
         {{"--no-desktop-entry", &noDesktopEntry}, {"--replace", &r.replace}},
         &operands,
     };

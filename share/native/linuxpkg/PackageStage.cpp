@@ -11,6 +11,7 @@
 #include <zlib.h>
 
 #include "HicolorIcons.h"
+#include "Licenses.h"
 #include "PackError.h"
 #include "Packager.h"
 #include "Quoting.h"
@@ -190,10 +191,17 @@ void documents(Stager& s, const PackagePlan& plan, const Product& product) {
     const std::string doc = "/usr/share/doc/" + plan.packageName;
     const std::string copyright = product.copyright.empty()
         ? "Copyright " + changelogDate("%Y") + " " + product.vendor : product.copyright;
+    CommonLicense common;
+    // Debian ships the texts of the common licenses once, for every package
+    // to refer to.
+    const std::string licenseText = plan.debian && commonLicense(plan.license, common)
+        ? "\nOn Debian systems, the complete text of the " + common.fullName + " can be found in \""
+              + common.file + "\".\n" : std::string();
     s.file(doc + "/copyright", textBytes(product.name + " " + product.version + ", by " + product.vendor
-                                         + "\n\n" + copyright + "\nLicense: " + plan.license + "\n\n"
-                                         "The Java runtime in " + plan.installDir + "/lib/runtime is under "
-                                         "its own licenses, in " + plan.installDir + "/lib/runtime/legal.\n"));
+                                         + "\n\n" + copyright + "\nLicense: " + plan.license + "\n"
+                                         + licenseText + "\nThe Java runtime in " + plan.installDir
+                                         + "/lib/runtime is under its own licenses, in " + plan.installDir
+                                         + "/lib/runtime/legal.\n"));
     s.file("/usr/share/man/man1/" + plan.packageName + ".1.gz", gzipped(manualPage(plan, product)));
     if (plan.debian) {
         s.file(doc + "/changelog.gz", gzipped(plan.packageName + " (" + product.version + ") stable; "
@@ -256,21 +264,21 @@ std::string checkerOverrides(const PackagePlan& plan) {
     }
     const std::string p = "addFilter(\"" + regexLiteral(plan.packageName) + "\\.x86_64: ";
     const std::string runtimeFiles = regexLiteral(runtime + "/");
-    return std::string("# rpmlint's filters (rpmlint -r FILE), each with its reason.\n") +
+    // rpmlint calls a filter that matches nothing an error: what depends on
+    // the runtime's build (its hash sections, files it holds twice) or on
+    // the package (its signature) shares one filter with a finding every
+    // package of a Java runtime has.
+    return std::string("# rpmlint's filters (rpmlint -r FILE), each with its reasons.\n") +
         (opt ? "# A vendor's package installs into /opt/NAME, as the Filesystem Hierarchy Standard\n"
-               "# provides for add-on software; its runtime's libraries find one another there\n"
-               "# through $ORIGIN in their run path.\n" + p + "E: dir-or-file-in-opt\")\n" +
-               p + "E: binary-or-shlib-defines-rpath " + runtimeFiles + "\")\n" : "") +
+               "# provides for add-on software.\n" + p + "E: dir-or-file-in-opt\")\n" : "") +
         "# The Java runtime's libraries are private to the application, not system libraries:\n"
-        "# the library-package policy (versioned folders, sonames) is not theirs. They are\n"
-        "# built by the runtime's vendor with the GNU hash section only, which every loader reads.\n" +
-        p + "E: non-versioned-file-in-library-package\")\n" +
-        p + "E: invalid-soname " + runtimeFiles + "\")\n" +
-        p + "E: missing-hash-section " + runtimeFiles + "\")\n" +
-        "# The runtime holds some files twice (libjsig.so in lib/ and lib/server/), as built.\n" +
-        p + "E: files-duplicated-waste\")\n" +
-        "# Packages are signed after they are built (rpmsign --addsign), or by the repository.\n" +
-        p + "E: no-signature\")\n";
+        "# the library-package policy (versioned folders, sonames) is not theirs. They find one\n"
+        "# another through $ORIGIN in their run path. The runtime's vendor may build them with\n"
+        "# the GNU hash section only, which every loader reads, and the runtime may hold some\n"
+        "# files twice (libjsig.so in lib/ and lib/server/). Packages are signed after they are\n"
+        "# built (rpmsign --addsign), or by the repository.\n" +
+        p + "E: (non-versioned-file-in-library-package|(invalid-soname|missing-hash-section|"
+            "binary-or-shlib-defines-rpath) " + runtimeFiles + "|files-duplicated-waste|no-signature)\")\n";
 }
 
 Stage stagePackage(const PackagePlan& plan, const LinuxImage& image, const fs::path& root) {

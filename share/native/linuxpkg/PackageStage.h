@@ -23,6 +23,8 @@ struct PackagePlan {
     std::vector<std::string> categories;
     std::vector<LinuxFileType> fileTypes;
     std::map<std::string, std::string> libraryPackages;  // more "libfoo.so.1" -> "libfoo1"
+    std::vector<std::string> depends;     // given with --depends, checked
+    std::vector<std::string> recommends;  // given with --recommends, checked
     std::string homepage;            // may be empty
     // Debian's conventions (changelog.gz, lintian's overrides, absolute links
     // across top-level folders, libraries 0644), or RPM's (rpmlint's

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "Licenses.h"
 #include "PackError.h"
 #include "Packager.h"
 #include "Quoting.h"
@@ -35,6 +36,12 @@ std::string rpmLines(const std::string& text, const std::string& what) {
         start = end + 1;
     }
     return out;
+}
+
+// RPM distributions name licenses by their SPDX identifiers.
+std::string license(const std::string& given) {
+    CommonLicense common;
+    return commonLicense(given, common) ? common.spdx : given;
 }
 
 bool isBelow(const std::string& path, const std::string& dir) {
@@ -80,22 +87,51 @@ public:
     const fs::path path;
 };
 
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+           || std::string("._+-/()").find(c) != std::string::npos;
+}
+
+bool isVersionCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+           || std::string("._+~^:-").find(c) != std::string::npos;
+}
+
 } // namespace
+
+void checkRpmRelation(const std::string& relation, const std::string& what) {
+    const size_t space = relation.find(' ');
+    const std::string name = relation.substr(0, space);
+    bool valid = !name.empty() && name[0] != '-' && std::all_of(name.begin(), name.end(), isNameCharacter);
+    if (valid && space != std::string::npos) {
+        const size_t second = relation.find(' ', space + 1);
+        const std::string op = relation.substr(space + 1, second == std::string::npos ? 0 : second - space - 1);
+        const std::string version = second == std::string::npos ? std::string() : relation.substr(second + 1);
+        valid = (op == "<" || op == "<=" || op == "=" || op == ">=" || op == ">") && !version.empty()
+                && std::all_of(version.begin(), version.end(), isVersionCharacter);
+    }
+    if (!valid) {
+        throw PackError(what + " " + shownValue(relation) + " is not a package relation of rpm, such as "
+                        "\"libfoo\" or \"libfoo >= 1.2\"");
+    }
+}
 
 std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
                       const std::vector<std::string>& requires) {
     std::string text = tag("Name", plan.packageName, "the package name") + tag("Version", product.version, "the version")
                        + tag("Release", plan.release, "the release") + tag("Summary", product.description, "the description")
-                       + tag("License", plan.license, "the license") + tag("Vendor", product.vendor, "the vendor");
-    if (!plan.maintainer.empty()) {
-        text += tag("Packager", plan.maintainer, "the maintainer");
-    }
+                       + tag("License", license(plan.license), "the license")
+                       + tag("Vendor", product.vendor, "the vendor")
+                       + tag("Packager", plan.maintainer.empty() ? product.vendor : plan.maintainer, "the maintainer");
     if (!plan.homepage.empty()) {
         text += tag("URL", plan.homepage, "the homepage");
     }
     text += "Group: Applications/Productivity\nAutoReqProv: no\n";
     for (const std::string& r : requires) {
         text += tag("Requires", r, "the requirement");
+    }
+    for (const std::string& r : plan.recommends) {
+        text += tag("Recommends", r, "the recommended package");
     }
     // No line of the description starts with '%', which would begin a
     // section however it is escaped.

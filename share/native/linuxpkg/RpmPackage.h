@@ -10,6 +10,10 @@
 #include "PackageStage.h"
 
 // The recipe's text; its %install copies `stage.root`.
+// Throws PackError, naming `what`, unless `relation` is one package
+// relation of rpm: "name" or "name OP version" (OP one of < <= = >= >).
+void checkRpmRelation(const std::string& relation, const std::string& what);
+
 // Throws PackError for a value the recipe cannot carry.
 std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
                       const std::vector<std::string>& requires);

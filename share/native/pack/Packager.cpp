@@ -13,6 +13,7 @@
 #include "ElfFile.h"
 #include "HicolorIcons.h"
 #include "Installer.h"
+#include "LinuxPackage.h"
 #include "PackError.h"
 #include "ProductFile.h"
 #include "ScratchDirectory.h"
@@ -111,6 +112,38 @@ std::vector<std::string> placeLinuxLauncher(const PackRequest& r, const fs::path
     return {};
 }
 
+bool isOneToFourNumbers(const std::string& version) {
+    size_t fields = 1, digits = 0;
+    for (const char c : version) {
+        if (c == '.' && digits > 0) {
+            ++fields;
+            digits = 0;
+        } else if (c >= '0' && c <= '9') {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0 && fields <= 4;
+}
+
+// The version as --app-version promises it, and as the package steps take
+// it: what they would refuse is said now.
+std::vector<std::string> linuxVersionObjections(const std::string& version) {
+    const std::string deb = linuxVersionProblem(version, LinuxPackageRequest::Deb);
+    const std::string rpm = linuxVersionProblem(version, LinuxPackageRequest::Rpm);
+    if (deb.empty() && rpm.empty() && isOneToFourNumbers(version)) {
+        return {};
+    }
+    std::string text = "the version \"" + version + "\" is not one to four numbers";
+    if (!deb.empty() || !rpm.empty()) {
+        const std::string why = deb.empty() ? rpm : rpm.empty() || rpm == deb ? deb : deb + ", and " + rpm;
+        const std::string steps = deb.empty() ? "the rpm step" : rpm.empty() ? "the deb step" : "the deb and rpm steps";
+        text += "; it " + why + ": " + steps + " will refuse it unless given \"--app-version\"";
+    }
+    return {text};
+}
+
 // lib/NAME.product and the icon beside it: the packages of a Linux image
 // state what these say, as the .msi states what NAME.exe says. Returns a
 // warning when the window class cannot be told.
@@ -133,12 +166,13 @@ std::vector<std::string> writeLinuxProduct(const PackRequest& r, const fs::path&
     }
     const std::string text = productText(product);
     writeBinaryFile(image / "lib" / fs::u8path(r.name + ".product"), Bytes(text.begin(), text.end()));
+    std::vector<std::string> warnings = linuxVersionObjections(product.version);
     if (product.windowClass.empty()) {
-        return {"the main class cannot be told here, so the desktop entries of this image's packages "
-                "cannot name the window class of its windows (StartupWMClass): give --main-class, or "
-                "--main-module MODULE/CLASS"};
+        warnings.push_back("the main class cannot be told here, so the desktop entries of this image's "
+                           "packages cannot name the window class of its windows (StartupWMClass): give "
+                           "--main-class, or --main-module MODULE/CLASS");
     }
-    return {};
+    return warnings;
 }
 
 // A file of the input whose name Windows takes for `name` would be replaced.
