@@ -11,7 +11,7 @@ RUN_ENV := HOME=$(RUN_HOME) XDG_CONFIG_HOME=$(RUN_HOME)/.config XDG_DATA_HOME=$(
            XDG_STATE_HOME=$(RUN_HOME)/.local/state XDG_CACHE_HOME=$(RUN_HOME)/.cache
 HOME_LIST := $(BUILD_DIR)/home-before.txt
 
-.PHONY: all build deps configure test demo bench dist clean
+.PHONY: all build deps configure test demo bench fuzz dist clean
 
 all: build
 
@@ -44,6 +44,14 @@ demo: build
 	mkdir -p $(RUN_HOME)
 	$(RUN_ENV) ./scripts/demo.sh $(BUILD_DIR)
 	./scripts/home-check.sh "$(HOME)" $(HOME_LIST) --compare
+
+# The readers and parsers under libFuzzer and the sanitizers, FUZZ_SECONDS
+# each (not part of make test, which replays their seed corpora once).
+fuzz:
+	@./scripts/install-deps.sh fuzz
+	cmake --preset fuzz
+	cmake --build $(BUILD_DIR)/fuzz
+	./scripts/fuzz.sh $(BUILD_DIR)/fuzz $(or $(FUZZ_SECONDS),60)
 
 dist: build
 	./scripts/dist.sh $(BUILD_DIR)

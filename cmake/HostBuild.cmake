@@ -3,6 +3,31 @@
 get_filename_component(windows_build ${CMAKE_BINARY_DIR}/.. ABSOLUTE)
 set(LOFTWICK_WINDOWS_BUILD ${windows_build} CACHE PATH "The Windows build tree")
 
+# The Linux launcher: the platform-neutral launcher code as it is, over the
+# Linux side of the support library. It loads the runtime's libjli.so, so it
+# links the C library dynamically; the C++ library goes in.
+add_library(loftwick-linux-core STATIC
+    ${LOFTWICK_SHARED_LAUNCHER_SOURCES}
+    linux/native/common/LinuxDll.cpp
+    linux/native/common/LinuxErrorHandling.cpp
+    linux/native/common/LinuxFileUtils.cpp
+    linux/native/common/LinuxSysInfo.cpp
+    linux/native/common/LinuxTstrings.cpp
+    linux/native/applauncher/LinuxImageLayout.cpp
+)
+target_include_directories(loftwick-linux-core PUBLIC share/native/common share/native/applauncher)
+target_compile_definitions(loftwick-linux-core PUBLIC
+    "LOFTWICK_EXPORT=__attribute__((visibility(\"default\")))")
+target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})
+loftwick_warnings(loftwick-linux-core)
+
+# make fuzz: only the readers and parsers, with libFuzzer and the sanitizers.
+option(LOFTWICK_FUZZ "Build the fuzz targets with libFuzzer (preset fuzz)" OFF)
+if(LOFTWICK_FUZZ)
+    include(tests/fuzz/Fuzz.cmake)
+    return()
+endif()
+
 add_executable(loftwick-pack share/native/pack/PackEntry.cpp)
 target_link_libraries(loftwick-pack PRIVATE loftwick-pack-core)
 # Linked statically, zlib and the C++ and C libraries included: it runs on
@@ -24,19 +49,6 @@ function(loftwick_glibc_floor target)
     target_link_libraries(${target} PRIVATE -Wl,--push-state,--no-as-needed ${libraries} -Wl,--pop-state)
 endfunction()
 
-# The Linux launcher: the platform-neutral launcher code as it is, over the
-# Linux side of the support library. It loads the runtime's libjli.so, so it
-# links the C library dynamically; the C++ library goes in.
-add_library(loftwick-linux-core STATIC
-    ${LOFTWICK_SHARED_LAUNCHER_SOURCES}
-    linux/native/common/LinuxDll.cpp
-    linux/native/common/LinuxErrorHandling.cpp
-    linux/native/common/LinuxFileUtils.cpp
-    linux/native/common/LinuxSysInfo.cpp
-    linux/native/common/LinuxTstrings.cpp
-    linux/native/applauncher/LinuxImageLayout.cpp
-)
-target_include_directories(loftwick-linux-core PUBLIC share/native/common share/native/applauncher)
 # The inspector, for Linux images: the shared inspection over this core.
 add_executable(loftwick-inspect
     share/native/inspect/InspectCommand.cpp
@@ -49,10 +61,6 @@ target_include_directories(loftwick-inspect PRIVATE share/native/inspect)
 target_link_libraries(loftwick-inspect PRIVATE loftwick-linux-core loftwick-appcheck)
 loftwick_glibc_floor(loftwick-inspect)
 loftwick_warnings(loftwick-inspect)
-target_compile_definitions(loftwick-linux-core PUBLIC
-    "LOFTWICK_EXPORT=__attribute__((visibility(\"default\")))")
-target_link_libraries(loftwick-linux-core PUBLIC ${CMAKE_DL_LIBS})
-loftwick_warnings(loftwick-linux-core)
 
 add_executable(loftwick-launcher linux/native/applauncher/LinuxLauncher.cpp
                linux/native/applauncher/DesktopDialog.cpp
@@ -69,3 +77,4 @@ target_link_libraries(loftwick-jli-caller PRIVATE ${CMAKE_DL_LIBS})
 
 enable_testing()
 include(tests/HostTests.cmake)
+include(tests/fuzz/Fuzz.cmake)

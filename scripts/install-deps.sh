@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what the build and the tests need on a Debian machine: the
+# Installs what the build and the tests need on a Debian machine (with
+# "fuzz", what make fuzz needs too): the
 # toolchains, Wine, the package builders and their checkers, a desktop's
 # pieces for Xvfb (zenity, xdg-utils), and the libraries the Java runtime's
 # desktop module needs, which the test package depends on.
@@ -56,6 +57,11 @@ PACKAGES="
   libgif7
   libharfbuzz0b
 "
+
+# make fuzz builds with clang and its sanitizer and libFuzzer runtimes.
+if [ "${1:-}" = fuzz ]; then
+    PACKAGES="$PACKAGES clang libclang-rt-14-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do

@@ -45,6 +45,14 @@ ZipArchive::ZipArchive(const std::filesystem::path& path, const std::string& wha
     readDirectory();
 }
 
+ZipArchive::ZipArchive(std::string bytes, const std::string& what) : what(what), whole(std::move(bytes)) {
+    fileSize = whole.size();
+    if (whole.empty()) {
+        throw PackError(what + " is empty: it is not a zip archive (a jar is one)");
+    }
+    readDirectory();
+}
+
 std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
     if (offset > fileSize || size > fileSize - offset) {
         throw PackError(what + " is not a valid zip archive: a record lies beyond its end");

@@ -25,6 +25,8 @@ public:
 
     // Throws PackError, naming `what`, when the file is not a zip archive.
     ZipArchive(const std::filesystem::path& path, const std::string& what);
+    // The same of an archive in memory.
+    ZipArchive(std::string bytes, const std::string& what);
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
