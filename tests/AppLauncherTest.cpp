@@ -63,6 +63,20 @@ TEST(AppLauncherTest, FindJvmLib) {
     EXPECT_EQ(findJvmLib(none, dir / L"jre", {L"bin\\jli.dll"}), dir / L"jre\\bin\\jli.dll");
 }
 
+// "\rt" names a folder of the current drive, not of the image: rooted, but
+// not absolute, it is taken beside the executable as every relative one.
+TEST(AppLauncherTest, RootedRuntimeIsBesideTheExecutable) {
+    TempDir dir;
+    writeFile(dir / L"app\\loftwick-unit-tests.cfg", "[Application]\napp.runtime=\\rt\napp.mainclass=M\n");
+    makeDirs(dir / L"rt\\bin\\jli.dll");
+    AppLauncher launcher;
+    launcher.setRootDir(dir.path()).setAppDir(dir / L"app").setLibraryPathVariable(L"LOFTWICK_T_PATH")
+            .setFallbackRuntimeDir(dir / L"runtime").addJvmLibCandidate(L"bin\\jli.dll");
+    const ScopedEnv env(L"LOFTWICK_T_PATH", nullptr);
+    const std::unique_ptr<Jvm> jvm(launcher.createJvmLauncher());
+    EXPECT_EQ(jvm->getPath(), dir / L"rt\\bin\\jli.dll");
+}
+
 TEST(AppLauncherTest, CreateJvmLauncherReplacesArgumentsAndExtendsPath) {
     TempDir dir;
     const tstring appDir = dir / L"app";

@@ -8,6 +8,7 @@
 #include "DebPackage.h"
 #include "DesktopEntry.h"
 #include "ElfFile.h"
+#include "FileTypes.h"
 #include "HicolorIcons.h"
 #include "IconFile.h"
 #include "LibraryPackages.h"
@@ -209,6 +210,28 @@ TEST(LinuxPackageTest, IconBitmapsBecomePngTheRightWayUp) {
 
     image.width = image.height = 20;  // no theme folder of that size
     EXPECT_THROW(hicolorIcons(iconFile({image}), "icon"), PackError);
+
+    // A 32-bit image carries its alpha: writers may leave its mask out.
+    Bytes argb(40 + 32 * 32 * 4, 0);
+    const uint8_t header32[] = {40, 0, 0, 0, 32, 0, 0, 0, 64, 0, 0, 0, 1, 0, 32, 0};
+    std::copy(std::begin(header32), std::end(header32), argb.begin());
+    for (size_t p = 40; p < argb.size(); p += 4) {
+        argb[p + 1] = 200, argb[p + 3] = 128;  // green, half transparent
+    }
+    IconImage noMask;
+    noMask.width = noMask.height = 32;
+    noMask.bitCount = 32;
+    noMask.data = argb;
+    const auto unmasked = hicolorIcons(iconFile({image, noMask}), "icon");
+    ASSERT_EQ(unmasked.size(), 1u);
+    EXPECT_EQ(pixel(unmasked.at(32), 32, 31, 31), (std::vector<uint8_t>{0, 200, 0, 128}));
+}
+
+TEST(LinuxPackageTest, FileTypeExtensionsUpToTheirLimit) {
+    EXPECT_EQ(checkedExtension(std::string(31, 'x')), "." + std::string(31, 'x'));
+    EXPECT_EQ(checkedExtension("." + std::string(31, 'x')), "." + std::string(31, 'x'));
+    EXPECT_THROW(checkedExtension("." + std::string(32, 'x')), PackError);
+    EXPECT_THROW(checkedExtension("."), PackError);
 }
 
 TEST(LinuxPackageTest, LongDescriptionLinesNeverStartWithAPercentSign) {

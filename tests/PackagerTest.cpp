@@ -161,6 +161,17 @@ TEST_F(PackagerTest, ReplacesOnlyAnImageItMade) {
     }
     EXPECT_EQ(file(dir / "victim" / "thesis.txt"), "t");
     EXPECT_EQ(file(dir / "notes.txt"), "n");
+
+    // It looks like an image, but the tool did not write its configuration.
+    fs::create_directories(dir / "lookalike" / "app");
+    fs::create_directories(dir / "lookalike" / "runtime");
+    writeBinaryFile(dir / "lookalike" / "A.exe", Bytes{'M', 'Z'});
+    writeBinaryFile(dir / "lookalike" / "app" / "A.cfg", bytesOf("[Application]\napp.mainjar=x.jar\n"));
+    EXPECT_EQ(run({"--name", "A", "--output", (dir / "lookalike").string(), "--main-jar", "main.jar",
+                   "--replace"}), 1);
+    EXPECT_NE(err.str().find("--replace replaces only an application image made by loftwick-pack"),
+              std::string::npos) << err.str();
+    EXPECT_EQ(file(dir / "lookalike" / "app" / "A.cfg"), "[Application]\napp.mainjar=x.jar\n");
 }
 
 // Regression: links that led out of the input shipped the build machine's
@@ -198,6 +209,17 @@ TEST_F(PackagerTest, OneRuleForLinksSpecialFilesAndNames) {
          "whose name holds a control character"},
         {[](const fs::path& in) { writeBinaryFile(in / "lib" / "AUX.jar", Bytes{}); },
          "holds \"lib/AUX.jar\", whose name names the device AUX, which Windows reserves"},
+        {[](const fs::path& in) { writeBinaryFile(in / "aux.tar.gz", Bytes{}); },
+         "holds \"aux.tar.gz\", whose name names the device aux, which Windows reserves whatever the extension"},
+        {[](const fs::path& in) { writeBinaryFile(in / "Com1.log.1", Bytes{}); },
+         "whose name names the device Com1"},
+        // A sibling whose name begins with the input's is outside it.
+        {[](const fs::path& in) {
+             fs::create_directories(in.parent_path() / "in2-secrets");
+             writeBinaryFile(in.parent_path() / "in2-secrets" / "key", Bytes{'k'});
+             fs::create_symlink("../in2-secrets/key", in / "key");
+         },
+         "holds \"key\", a link to"},
         {[](const fs::path& in) { writeBinaryFile(in / "Main.jar", Bytes{}); },
          "holds \"Main.jar\" and \"main.jar\", one name to Windows, which ignores letter case"},
         {[](const fs::path& in) { writeBinaryFile(in / "a.CFG", Bytes{}); },
@@ -294,7 +316,10 @@ TEST_F(PackagerTest, TheApplicationIsReadAsTheRuntimeWill) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {"--main-jar", "cp.jar"}, {"--main-jar", "cpdir.jar"},
              {"--main-class", "util.U", "--class-path", "lib/*"},
-             {"--main-class", "app.Main", "--class-path", "mr.jar", "--java-option", "-Dx=a -b"}}) {
+             {"--main-class", "app.Main", "--class-path", "mr.jar", "--java-option", "-Dx=a -b"},
+             // Entries packing cannot read here may hold the main class.
+             {"--main-class", "app.Elsewhere", "--class-path", "main.jar", "--class-path", "$ROOTDIR/lib/x.jar"},
+             {"--main-class", "app.Elsewhere", "--class-path", "C:\\lib\\x.jar", "--class-path", "main.jar"}}) {
         std::vector<std::string> all = {"--name", "A", "--output", (dir / "Img").string(), "--replace"};
         all.insert(all.end(), args.begin(), args.end());
         EXPECT_EQ(run(all), 0) << err.str();
