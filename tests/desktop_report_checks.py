@@ -17,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 from pack_checks import Checks  # noqa: E402
 from linux_launcher_checks import JAVA_HOME, compile_probe, make_image  # noqa: E402
+from linux_package_checks import Display  # noqa: E402
 
 FAKE_ZENITY = """#!/bin/sh
 printf '%s\\0' "$@" >> "$ZENITY_RECORD"
@@ -24,20 +25,12 @@ exit "${ZENITY_EXIT:-0}"
 """
 
 
-class Desktop:
-    """Xvfb on a free display, a stand-in zenity first on PATH, HOME and
-    the XDG folders in the work tree."""
+class Desktop(Display):
+    """Xvfb, HOME and the XDG folders in the work tree (Display), and a
+    stand-in zenity first on PATH."""
 
     def __init__(self, work):
-        self.work = work
-        display_file = os.path.join(work, "display")
-        with open(display_file, "w") as out:
-            self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "640x480x24"], stdout=out,
-                                         stderr=subprocess.DEVNULL)
-        for _ in range(40):
-            if open(display_file).read().strip():
-                break
-            time.sleep(0.25)
+        super().__init__(work)
         tools = os.path.join(work, "tools")
         os.makedirs(tools)
         zenity = os.path.join(tools, "zenity")
@@ -45,11 +38,8 @@ class Desktop:
             f.write(FAKE_ZENITY)
         os.chmod(zenity, 0o755)
         self.record = os.path.join(work, "zenity.txt")
-        home = os.path.join(work, "home")
-        self.state = os.path.join(home, "state")
-        self.env = {"PATH": tools + ":/usr/bin:/bin", "LANG": "C.UTF-8", "HOME": home,
-                    "DISPLAY": ":" + open(display_file).read().strip(), "XDG_STATE_HOME": self.state,
-                    "ZENITY_RECORD": self.record}
+        self.state = self.env["XDG_STATE_HOME"]
+        self.env.update(PATH=tools + ":/usr/bin:/bin", ZENITY_RECORD=self.record)
 
     def start(self, exe, *args, **env):
         for leftover in (self.record,):
@@ -73,11 +63,6 @@ class Desktop:
     def log(self, name):
         path = os.path.join(self.state, "loftwick", name + ".log")
         return open(path, encoding="utf-8", errors="replace").read() if os.path.exists(path) else ""
-
-    def close(self):
-        self.xvfb.kill()
-        self.xvfb.wait()
-
 
 def check_what_the_dialog_says(c, d, exe):
     code, out = d.run(exe, "nul")

@@ -151,7 +151,8 @@ int relaunchReporting(const std::string& launcher, char** argv, const std::strin
     // nothing (System.exit(4)) has nothing to report; the runtime ends with
     // 128 + the signal when it is told to end (143 for SIGTERM).
     if (code != 0 && !printed.empty() && !(code > 128 && endedFromOutside(code - 128)) && !forwarded) {
-        showFailure(title, headline, printed + "\n\nThe application ended with exit code " + std::to_string(code) + ".");
+        showFailure(title, headline,
+                    printed + "\n\nThe application ended with exit code " + std::to_string(code) + ".");
     }
     return code;
 }

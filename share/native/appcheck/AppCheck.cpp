@@ -122,7 +122,9 @@ std::string moduleInfoOf(const fs::path& dir) {
 }
 
 int hexValue(char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= '0' && c <= '9' ? c - '0'
+         : c >= 'a' && c <= 'f' ? c - 'a' + 10
+         : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
 }
 
 // A Class-Path entry is a URL relative to the jar's own: "%20" is a space,

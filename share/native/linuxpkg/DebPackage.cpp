@@ -76,21 +76,16 @@ std::string debianControl(const PackagePlan& plan, const Product& product, const
                        + field("Version", product.version, "the version") + "Architecture: amd64\n"
                        + field("Maintainer", plan.maintainer, "the maintainer")
                        + "Installed-Size: " + std::to_string((stage.installedBytes + 1023) / 1024) + "\n";
-    if (!depends.empty()) {
+    for (const auto& relations : {std::make_pair("Depends", &depends),
+                                  std::make_pair("Recommends", &plan.recommends)}) {
         std::string list;
-        for (const std::string& d : depends) {
-            checkDebianRelation(d, "the dependency");
-            list += (list.empty() ? "" : ", ") + d;
+        for (const std::string& relation : *relations.second) {
+            checkDebianRelation(relation, std::string("a package of ") + relations.first);
+            list += (list.empty() ? "" : ", ") + relation;
         }
-        text += field("Depends", list, "the dependencies");
-    }
-    if (!plan.recommends.empty()) {
-        std::string list;
-        for (const std::string& r : plan.recommends) {
-            checkDebianRelation(r, "the recommended package");
-            list += (list.empty() ? "" : ", ") + r;
+        if (!list.empty()) {
+            text += field(relations.first, list, std::string("the field ") + relations.first);
         }
-        text += field("Recommends", list, "the recommended packages");
     }
     if (!plan.homepage.empty()) {
         text += field("Homepage", plan.homepage, "the homepage");

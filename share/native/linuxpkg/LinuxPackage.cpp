@@ -124,7 +124,8 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
     plan.desktopEntry = r.desktopEntry;
     plan.categories = withMainCategory(r.categories);
     plan.fileTypes = checkedFileTypes(r.fileTypes, plan.packageName);
-    for (const auto& given : {std::make_pair(&r.depends, &plan.depends), std::make_pair(&r.recommends, &plan.recommends)}) {
+    for (const auto& given : {std::make_pair(&r.depends, &plan.depends),
+                              std::make_pair(&r.recommends, &plan.recommends)}) {
         for (const std::string& relation : *given.first) {
             const std::string what = given.first == &r.depends ? "--depends" : "--recommends";
             if (r.format == LinuxPackageRequest::Deb) {
@@ -184,8 +185,7 @@ void checkProduct(const Product& product, LinuxPackageRequest::Format format) {
 }
 
 // The description is the package's one-line summary, which the checkers
-// read after the package's name ("notes provides ..."), and want to be a
-// phrase: an image packed without --description has only its name.
+// read after the package's name ("notes provides ...").
 std::string synopsisProblem(const std::string& description, const std::string& packageName) {
     const std::string synopsis = lowerCase(description);
     for (const std::string& start : {packageName, std::string("a "), std::string("an "), std::string("the ")}) {
@@ -196,6 +196,18 @@ std::string synopsisProblem(const std::string& description, const std::string& p
         }
     }
     return std::string();
+}
+
+// One word is no summary to the package checkers, which refuse it: an
+// image packed without --description has only its name.
+void giveASummary(Product& product, std::vector<std::string>& warnings) {
+    if (product.description.find(' ') == std::string::npos) {
+        const std::string summary = "Java application " + product.name;
+        warnings.push_back("the description " + inQuotes(product.description) + " is one word (an image packed "
+                           "without --description has its name): the package's one-line summary says \""
+                           + summary + "\" instead; --description gives one");
+        product.description = summary;
+    }
 }
 
 // Whether apt, where this machine has it, knows a package of that name.
@@ -233,15 +245,8 @@ LinuxPackageResult makeLinuxPackage(const LinuxPackageRequest& r) {
     LinuxImage image = readLinuxImage(fs::absolute(r.image).lexically_normal());
     applyOverrides(r, image);
     checkProduct(image.product, r.format);
-    // One word is no summary to the package checkers, which refuse it.
     std::vector<std::string> warnings;
-    if (image.product.description.find(' ') == std::string::npos) {
-        const std::string summary = "Java application " + image.product.name;
-        warnings.push_back("the description " + inQuotes(image.product.description) + " is one word (an image "
-                           "packed without --description has its name): the package's one-line summary says \""
-                           + summary + "\" instead; --description gives one");
-        image.product.description = summary;
-    }
+    giveASummary(image.product, warnings);
     const Product& product = image.product;
     PackagePlan plan = planOf(r, image);
     plan.iconFile = !r.icon.empty() ? r.icon

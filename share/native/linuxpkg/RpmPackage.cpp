@@ -71,20 +71,19 @@ std::string fileList(const PackagePlan& plan, const Stage& stage) {
 class PlainAlias {
 public:
     explicit PlainAlias(const fs::path& target)
-        : dir(fs::temp_directory_path() / "loftwick-rpm"), path(dir.path / "work") {
+        : dir(fs::temp_directory_path() / "loftwick-rpm"), link(dir.path / "work") {
         rpmFilePath(dir.path.generic_u8string(), "the temporary folder (TMPDIR)");
         std::error_code ec;
-        fs::create_directory_symlink(target, path, ec);
+        fs::create_directory_symlink(target, link, ec);
         if (ec) {
-            throw PackError("cannot make the link " + shown(path) + ": " + ec.message());
+            throw PackError("cannot make the link " + shown(link) + ": " + ec.message());
         }
     }
+    const fs::path& path() const { return link; }
 
 private:
-    const ScratchDirectory dir;
-
-public:
-    const fs::path path;
+    const ScratchDirectory dir;  // removed, the link in it with it
+    const fs::path link;
 };
 
 bool isNameCharacter(char c) {
@@ -118,11 +117,14 @@ void checkRpmRelation(const std::string& relation, const std::string& what) {
 
 std::string rpmRecipe(const PackagePlan& plan, const Product& product, const Stage& stage,
                       const std::vector<std::string>& requires) {
-    std::string text = tag("Name", plan.packageName, "the package name") + tag("Version", product.version, "the version")
-                       + tag("Release", plan.release, "the release") + tag("Summary", product.description, "the description")
+    std::string text = tag("Name", plan.packageName, "the package name")
+                       + tag("Version", product.version, "the version")
+                       + tag("Release", plan.release, "the release")
+                       + tag("Summary", product.description, "the description")
                        + tag("License", license(plan.license), "the license")
                        + tag("Vendor", product.vendor, "the vendor")
-                       + tag("Packager", plan.maintainer.empty() ? product.vendor : plan.maintainer, "the maintainer");
+                       + tag("Packager", plan.maintainer.empty() ? product.vendor : plan.maintainer,
+                             "the maintainer");
     if (!plan.homepage.empty()) {
         text += tag("URL", plan.homepage, "the homepage");
     }
@@ -158,10 +160,10 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
     fs::create_directories(top, ec);
     const PlainAlias work(stage.root.parent_path());
     Stage seen = stage;
-    seen.root = work.path / stage.root.filename();
+    seen.root = work.path() / stage.root.filename();
     const std::string recipe = rpmRecipe(plan, product, seen, requires);
     writeBinaryFile(top / "package.recipe", Bytes(recipe.begin(), recipe.end()));
-    const std::string at = work.path.u8string() + "/rpm";
+    const std::string at = work.path().u8string() + "/rpm";
     std::string output;
     const bool ok = runProgram(rpmbuild, {
         "-bb", "--quiet", "--nodeps",
@@ -176,7 +178,7 @@ void buildRpm(const PackagePlan& plan, const Product& product, const Stage& stag
         "--define", "_target_cpu x86_64",
         "--target", "x86_64-linux",
         "--dbpath", at + "/db",
-        at + "/package.recipe"}, work.path, output);
+        at + "/package.recipe"}, work.path(), output);
     const fs::path built = top / "out" / "package.rpm";
     if (!ok || !fs::is_regular_file(built, ec)) {
         throw PackError("rpmbuild could not build the package:\n" + output);

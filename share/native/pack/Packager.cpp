@@ -138,7 +138,8 @@ std::vector<std::string> linuxVersionObjections(const std::string& version) {
     std::string text = "the version \"" + version + "\" is not one to four numbers";
     if (!deb.empty() || !rpm.empty()) {
         const std::string why = deb.empty() ? rpm : rpm.empty() || rpm == deb ? deb : deb + ", and " + rpm;
-        const std::string steps = deb.empty() ? "the rpm step" : rpm.empty() ? "the deb step" : "the deb and rpm steps";
+        const std::string steps = deb.empty() ? "the rpm step"
+                                : rpm.empty() ? "the deb step" : "the deb and rpm steps";
         text += "; it " + why + ": " + steps + " will refuse it unless given \"--app-version\"";
     }
     return {text};
@@ -426,7 +427,8 @@ Bytes readBinaryFile(const fs::path& path, uint64_t limit) {
 std::string fileTail(const fs::path& path, size_t limit) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : 0;
-    const std::streamoff from = size > static_cast<std::streamoff>(limit) ? size - static_cast<std::streamoff>(limit) : 0;
+    const std::streamoff kept = static_cast<std::streamoff>(limit);
+    const std::streamoff from = size > kept ? size - kept : 0;
     std::string text(static_cast<size_t>(size - from), '\0');
     in.seekg(from);
     in.read(&text[0], static_cast<std::streamsize>(text.size()));
