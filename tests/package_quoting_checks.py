@@ -112,6 +112,8 @@ def check_rpm_fields(c, pack, image, work, marker):
         for value in hostile(marker):
             if option == "--maintainer":
                 value = value + " <m@example.invalid>"
+            if option == "--description":
+                value = value + " starts the summary"  # one word is no summary, and is replaced
             if option == "--homepage" and "\n" not in value:
                 value = "https://example.invalid/" + value.replace(" ", "")
             check_field(c, pack, "rpm", image, work, marker, option, value, rpm_info, name)
@@ -129,6 +131,8 @@ def check_deb_fields(c, pack, image, work, marker):
         for value in hostile(marker) + ["x\nPre-Depends: evil", " leading space"]:
             if option == "--maintainer" and "\n" not in value:
                 value = value.strip() + " <m@example.invalid>"
+            if option == "--description":
+                value = value + " starts the summary"
             shown = deb_field(field) if field else (lambda deb, v=value: v if v in deb_text(deb) else "")
             check_field(c, pack, "deb", image, work, marker, option, value, shown, name)
     out = os.path.join(work, "library.deb")
