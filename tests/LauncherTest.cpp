@@ -129,7 +129,14 @@ TEST_F(LauncherTest, DoubleClickedLauncherReportsForOneChild) {
         EXPECT_EQ(f.at("PATH"), utf8(appDirInPath ? path : path + L";" + image.appDir()));
     }
 
-    // Turned off: as before, in this process, the runtime showing its own boxes.
+    // Turned off, for every run or for one: as before, in this process, the
+    // runtime showing its own boxes.
+    DeleteFileW((dir / L"record.txt").c_str());
+    const ProcessResult once = run(L"", true, {{L"STANDIN_EXIT_PROCESS", L"4"}, {L"LOFTWICK_FAILUREBOX", L"false"}});
+    EXPECT_EQ(once.processCount, 1u);
+    EXPECT_EQ(once.exitCode, 4u);
+    EXPECT_EQ(fields().at("javaargs"), "0 cpwildcard=0 javaw=1 ergo=0");
+    DeleteFileW((dir / L"record.txt").c_str());
     image.cfg("[Application]\napp.mainclass=M\napp.failurebox=false\n");
     const ProcessResult r = run(L"", true, {{L"STANDIN_EXIT_PROCESS", L"4"}});
     EXPECT_EQ(r.processCount, 1u);
