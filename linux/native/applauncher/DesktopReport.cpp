@@ -107,8 +107,6 @@ bool startedFromDesktop() {
     return !terminal && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"));
 }
 
-
-
 int relaunchReporting(const std::string& launcher, char** argv, const std::string& title) {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) {
@@ -125,8 +123,8 @@ int relaunchReporting(const std::string& launcher, char** argv, const std::strin
     ::close(out[1]);
     ::close(err[1]);
     if (failed != 0) {
-        TARN_THROW(SysError(tstrings::TextBuilder() << "Cannot start " << tstrings::decodeAnsi(launcher), nullptr,
-                            static_cast<unsigned long>(failed)));
+        TARN_THROW(SysError(tstrings::TextBuilder() << "Cannot start " << tstrings::decodeAnsi(launcher),
+                            nullptr, static_cast<unsigned long>(failed)));
     }
     // Whoever ends this process (the session's end, a kill) ends the
     // application with it; a reader that goes away does not end either.

@@ -77,8 +77,10 @@ void resolveValue(tstring& value, const MacroMap& macros) {
             if (!macro.first.empty() && value.find(macro.first) != tstring::npos) {
                 if (!found) {
                     passStart = value;
-                    original = pass == 0 ? value : original;
                     found = true;
+                }
+                if (pass == 0 && original.empty()) {
+                    original = value;
                 }
                 value = tstrings::replaceEvery(value, macro.first, macro.second);
             }
