@@ -19,6 +19,7 @@ public:
         }
         at += n;
     }
+    size_t left() const { return bytes.size() - at; }
     std::string take(size_t n) {
         const size_t from = at;
         skip(n);
@@ -47,6 +48,11 @@ struct Constant {
 
 std::vector<Constant> readConstantPool(Reader& r) {
     const unsigned constant_pool_count = r.u2();
+    // Each constant takes three bytes at least: a count the file cannot
+    // hold is not allocated.
+    if (constant_pool_count > r.left() / 3 + 1) {
+        throw std::out_of_range("constant pool count");
+    }
     std::vector<Constant> pool(constant_pool_count);
     for (unsigned i = 1; i < constant_pool_count; ++i) {
         Constant& c = pool[i];
