@@ -274,7 +274,7 @@ TEST(LinuxPackageTest, LicensesDebianShips) {
     }
 }
 
-// The menu specification wants a main category; its table relates each
+// The freedesktop menu standard wants a main category; its table relates each
 // additional category to the main ones.
 TEST(LinuxPackageTest, EveryEntryHasAMainCategory) {
     typedef std::vector<std::string> Names;

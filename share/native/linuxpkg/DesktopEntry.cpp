@@ -27,7 +27,7 @@ std::string execWord(const std::string& command) {
 const char* const mainCategories[] = {"AudioVideo", "Audio", "Video", "Development", "Education", "Game",
                                       "Graphics", "Network", "Office", "Science", "Settings", "System", "Utility"};
 
-// The additional categories of the desktop menu specification, with the
+// The additional categories of the freedesktop menu standard, with the
 // main category its table of related categories names first for each.
 const std::pair<const char*, const char*> relatedCategories[] = {
     {"Building", "Development"}, {"Debugger", "Development"}, {"IDE", "Development"},

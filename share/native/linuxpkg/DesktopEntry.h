@@ -21,7 +21,7 @@ struct DesktopEntry {
     std::vector<LinuxFileType> fileTypes;
 };
 
-// The categories with a main category of the menu specification first when
+// The categories with a main category of the freedesktop menu standard first when
 // none is among them: the one its table relates to the first additional
 // category that has one, else Utility. Audio and Video come with AudioVideo.
 std::vector<std::string> withMainCategory(const std::vector<std::string>& categories);
