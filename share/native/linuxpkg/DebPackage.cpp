@@ -29,7 +29,7 @@ bool isVersionCharacter(char c) {
 bool isSimpleRelation(const std::string& text) {
     const size_t open = text.find(" (");
     const std::string name = text.substr(0, open);
-    if (name.size() < 2 || !std::all_of(name.begin(), name.end(), isPackageNameCharacter)) {
+    if (!isDebianPackageName(name)) {
         return false;
     }
     if (open == std::string::npos) {
@@ -51,6 +51,11 @@ bool isSimpleRelation(const std::string& text) {
 }
 
 } // namespace
+
+bool isDebianPackageName(const std::string& name) {
+    return name.size() >= 2 && name[0] != '+' && name[0] != '-' && name[0] != '.'
+           && std::all_of(name.begin(), name.end(), isPackageNameCharacter);
+}
 
 void checkDebianRelation(const std::string& relation, const std::string& what) {
     size_t start = 0;

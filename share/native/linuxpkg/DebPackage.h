@@ -8,6 +8,10 @@
 
 #include "PackageStage.h"
 
+// Debian's rule for package names, which rpm's distributions follow too:
+// two or more of a-z, 0-9, '+', '-' and '.', starting with a letter or digit.
+bool isDebianPackageName(const std::string& name);
+
 // Throws PackError, naming `what`, unless `relation` is one package
 // relation of a Depends field: "name", "name (OP version)", alternatives
 // joined by " | ".

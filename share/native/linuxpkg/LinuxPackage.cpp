@@ -33,13 +33,8 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-// Debian's rule for package names, which rpm's distributions follow too.
 void checkPackageName(const std::string& name, bool derived) {
-    const bool valid = name.size() >= 2 && (isLower(name[0]) || isDigit(name[0]))
-        && std::all_of(name.begin(), name.end(), [](char c) {
-               return isLower(c) || isDigit(c) || c == '+' || c == '-' || c == '.';
-           });
-    if (!valid) {
+    if (!isDebianPackageName(name)) {
         throw PackError("the package name " + inQuotes(name) + (derived ? ", the image's name in lower case," : "")
                         + " is not two or more of a-z, 0-9, '+', '-' and '.', starting with a letter "
                         "or digit, as package managers require: give one with --package-name");
