@@ -48,9 +48,13 @@ DWORD startLikeTheShell(std::wstring program, const std::wstring& commandLine) {
     // (measured), so null ones are passed explicitly.
     si.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &si, &pi)) {
-        return 250;
+    // Under load Wine now and then fails a start it makes a moment later.
+    for (int attempt = 0; !CreateProcessW(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                          nullptr, &si, &pi); ++attempt) {
+        if (attempt == 2) {
+            return 250;
+        }
+        Sleep(500);
     }
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 251;
