@@ -21,6 +21,7 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests"))
 import make_elf  # noqa: E402
+import pack_checks  # noqa: E402
 
 
 def measured(command, env=None):
@@ -85,9 +86,7 @@ def main(host):
 
     jar = hostile_jar(work)
     runtime = os.path.join(work, "jre")
-    os.makedirs(os.path.join(runtime, "lib"))
-    with open(os.path.join(runtime, "lib", "libjli.so"), "wb") as f:
-        f.write(make_elf.elf(b"libjli.so", []))
+    pack_checks.make_runtime(runtime, make_elf.elf(b"libjli.so", []))
     r, seconds, peak = measured([pack, "--name", "Claims", "--input", os.path.dirname(jar), "--runtime", runtime,
                                  "--output", os.path.join(work, "out"), "--main-jar", "claims.jar"])
     print("  loftwick-pack, a %d-byte jar whose manifest claims 1.5 GB: %.2f s, %.0f MB peak, exit %d"

@@ -28,6 +28,7 @@ jar --create --file "$work/app/hello.jar" -C "$work/classes" hello
 cp "$build/bin/standin-print/bin/jli.dll" "$work/runtime/bin/"
 cp "$build/bin/standin/bin/server/jvm.dll" "$work/runtime/bin/server/"
 cp "$build/bin/standin/bin/splashscreen.dll" "$work/runtime/bin/"
+cp -r "$build/bin/standin/lib" "$work/runtime/"
 /usr/bin/python3 "$here/../tests/make_icon.py" "$work/hello.ico"
 
 windir() { printf 'Z:%s' "$1" | tr '/' '\\'; }

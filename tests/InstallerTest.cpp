@@ -25,7 +25,10 @@ protected:
         fs::create_directories(dir / "in");
         fs::create_directories(dir / "jre" / "bin");
         writeBinaryFile(dir / "in" / "main.jar", bytesOf(mainJar()));
-        writeBinaryFile(dir / "jre" / "bin" / "jli.dll", Bytes{'d'});
+        for (const auto& f : runtimeFiles(false, "d")) {
+            fs::create_directories((dir / "jre" / f.first).parent_path());
+            writeBinaryFile(dir / "jre" / f.first, bytesOf(f.second));
+        }
         writeBinaryFile(dir / "app.ico", iconBytes());
         EXPECT_EQ(run({"--name", "Hello", "--input", (dir / "in").string(), "--runtime",
                        (dir / "jre").string(), "--output", image.string(), "--main-jar", "main.jar",
@@ -75,7 +78,8 @@ TEST_F(InstallerTest, TheSourceStatesWhatTheExecutableSays) {
     for (size_t at = 0; (at = source.find("<File ", at)) != std::string::npos; ++at) {
         ++files;
     }
-    EXPECT_EQ(files, 4u);  // Hello.exe, app\Hello.cfg, app\main.jar, runtime\bin\jli.dll
+    // Hello.exe, app\Hello.cfg, app\main.jar; the runtime's jli.dll, jvm.cfg and jvm.dll
+    EXPECT_EQ(files, 6u);
     // The icon is the one stamped into Hello.exe, read back from it.
     const auto given = readIconFile(iconBytes(), "given");
     const auto read = readIconFile(readBinaryFile(dir / "out" / "hello.ico"), "read");

@@ -11,6 +11,16 @@
 #include <utility>
 #include <vector>
 
+// The files packing requires of a Java runtime: the runtime library,
+// lib/jvm.cfg, and the virtual machine it names; for Windows or Linux.
+inline std::vector<std::pair<std::string, std::string>> runtimeFiles(bool forLinux, const std::string& jli) {
+    const std::string cfg = "-server KNOWN\n-client IGNORE\n";
+    if (forLinux) {
+        return {{"lib/libjli.so", jli}, {"lib/jvm.cfg", cfg}, {"lib/server/libjvm.so", "vm"}};
+    }
+    return {{"bin/jli.dll", jli}, {"lib/jvm.cfg", cfg}, {"bin/server/jvm.dll", "vm"}};
+}
+
 namespace stored_zip {
 
 inline uint32_t crc32(const std::string& bytes) {

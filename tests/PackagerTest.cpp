@@ -31,9 +31,16 @@ protected:
         fs::create_directories(dir / "jre" / "bin");
         writeBinaryFile(dir / "in" / "main.jar", bytesOf(mainJar()));
         writeBinaryFile(dir / "in" / "lib" / "util.jar", bytesOf(utilJar()));
-        writeBinaryFile(dir / "jre" / "bin" / "jli.dll", Bytes{'d'});
+        writeRuntime(dir / "jre", false, "d");
     }
     ~PackagerTest() override { fs::remove_all(dir); }
+
+    static void writeRuntime(const fs::path& root, bool forLinux, const std::string& jli) {
+        for (const auto& f : runtimeFiles(forLinux, jli)) {
+            fs::create_directories((root / f.first).parent_path());
+            writeBinaryFile(root / f.first, bytesOf(f.second));
+        }
+    }
 
     int run(std::vector<std::string> args) {
         for (const char* a : {"--input", "in", "--runtime", "jre", "--launchers", LOFTWICK_T_LAUNCHERS}) {
@@ -340,7 +347,7 @@ TEST_F(PackagerTest, LinuxImage) {
     std::string elf(64, '\0');
     elf.replace(0, 5, "\x7f" "ELF\x02");
     elf[18] = 0x3E;
-    writeBinaryFile(dir / "linux-jre" / "lib" / "libjli.so", bytesOf(elf));
+    writeRuntime(dir / "linux-jre", true, elf);
     fs::create_directories(dir / "launchers");
     writeBinaryFile(dir / "launchers" / "loftwick-launcher", bytesOf("ELF launcher"));
     const auto packLinux = [&](const fs::path& runtime, const std::string& kind = "gui") {

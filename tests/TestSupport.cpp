@@ -199,6 +199,7 @@ AppImage& AppImage::withRuntimeAt(const tstring& dir) {
     copyFile(from + L"\\bin\\jli.dll", dir + L"\\bin\\jli.dll");
     copyFile(from + L"\\bin\\splashscreen.dll", dir + L"\\bin\\splashscreen.dll");
     copyFile(from + L"\\bin\\server\\jvm.dll", dir + L"\\bin\\server\\jvm.dll");
+    copyFile(from + L"\\lib\\jvm.cfg", dir + L"\\lib\\jvm.cfg");
     return *this;
 }
 

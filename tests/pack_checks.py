@@ -41,8 +41,7 @@ def check_linux_from_windows(c, build, inputs, work):
     """loftwick-pack.exe makes a Linux image too, and says what it cannot do."""
     jre = os.path.join(work, "linux-jre")
     os.makedirs(os.path.join(jre, "lib"))
-    with open(os.path.join(jre, "lib", "libjli.so"), "wb") as f:
-        f.write(b"\x7fELF\x02" + bytes(13) + b"\x3e" + bytes(45))  # x86-64
+    make_runtime(jre, b"\x7fELF\x02" + bytes(13) + b"\x3e" + bytes(45))  # x86-64
     image = os.path.join(work, "linux-from-windows")
     r = wine(build, os.path.join(build, "bin", "loftwick-pack.exe"), "--name", "hello", "--input",
              windows_path(inputs), "--runtime", windows_path(jre), "--output", windows_path(image),
@@ -102,6 +101,18 @@ def make_jar(jar, sources, work, main=None, release="17", classpath=None):
     os.makedirs(os.path.dirname(jar), exist_ok=True)
     subprocess.run(["jar", "--create", "--file", jar, *(["--main-class", main] if main else []),
                     "-C", os.path.join(build, "classes"), "."], check=True)
+
+
+def make_runtime(root, libjli):
+    """The files packing requires of a Linux runtime: libjli.so, and the
+    virtual machine that lib/jvm.cfg names."""
+    os.makedirs(os.path.join(root, "lib", "server"), exist_ok=True)
+    with open(os.path.join(root, "lib", "libjli.so"), "wb") as f:
+        f.write(libjli)
+    with open(os.path.join(root, "lib", "jvm.cfg"), "w") as f:
+        f.write("-server KNOWN\n-client IGNORE\n")
+    with open(os.path.join(root, "lib", "server", "libjvm.so"), "wb") as f:
+        f.write(libjli)
 
 
 def make_inputs(work, build):

@@ -16,6 +16,7 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import pack_checks  # noqa: E402
 from pack_checks import Checks  # noqa: E402
 import make_elf  # noqa: E402
 
@@ -33,9 +34,7 @@ def make_image(pack, work, name, files=()):
     app = os.path.join(work, name + "-input")
     runtime = os.path.join(work, "runtime")
     if not os.path.exists(runtime):
-        os.makedirs(os.path.join(runtime, "lib"))
-        with open(os.path.join(runtime, "lib", "libjli.so"), "wb") as f:
-            f.write(make_elf.elf(b"libjli.so", [(b"libc.so.6", [b"GLIBC_2.2.5"])]))
+        pack_checks.make_runtime(runtime, make_elf.elf(b"libjli.so", [(b"libc.so.6", [b"GLIBC_2.2.5"])]))
     os.makedirs(app)
     with zipfile.ZipFile(os.path.join(app, "app.jar"), "w") as z:
         z.writestr("META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: app.Main\r\n\r\n")

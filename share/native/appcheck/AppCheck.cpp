@@ -13,6 +13,7 @@
 #include "ClassFile.h"
 #include "Manifest.h"
 #include "PackError.h"
+#include "RuntimeNeeds.h"
 #include "ZipArchive.h"
 
 namespace fs = std::filesystem;
@@ -36,15 +37,31 @@ struct ClassSource {
     fs::path file;
 };
 
-std::string headerOf(const ClassSource& s, ZipArchive::Inflater& inflater) {
+// No real class file comes near this; a larger one is read for its
+// version alone.
+const uint64_t maxClassSize = 16u << 20;
+
+// The class's first `limit` bytes (all of a shorter one).
+std::string bytesOf(const ClassSource& s, size_t limit, ZipArchive::Inflater& inflater) {
     if (s.jar) {
-        return s.jar->read(*s.entry, classHeaderSize, inflater);
+        return s.jar->read(*s.entry, s.entry->size > maxClassSize ? classHeaderSize : limit, inflater);
+    }
+    std::error_code ec;
+    if (fs::file_size(s.file, ec) > maxClassSize) {
+        limit = classHeaderSize;
     }
     std::ifstream in(s.file, std::ios::binary);
-    std::string bytes(classHeaderSize, '\0');
+    std::string bytes(limit == SIZE_MAX ? static_cast<size_t>(fs::file_size(s.file, ec)) : limit, '\0');
     in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
     return bytes;
 }
+
+// What the checks read of each class.
+struct ClassInfo {
+    unsigned major = 0;  // 0 where it cannot be read
+    ClassReferences references;
+};
 
 // Damerau's one-letter slip: one letter changed, added, dropped, or two
 // neighbours swapped.
@@ -171,7 +188,9 @@ unsigned versionFolder(const std::string& name) {
 
 class Checker {
 public:
-    explicit Checker(const AppCheckRequest& r) : request(r), release(runtimeRelease(r.runtime)) {}
+    explicit Checker(const AppCheckRequest& r)
+        : request(r), runtime(readRuntimeContents(r.runtime)), release(runtime.release),
+          withReferences(runtimeMayLackModules(runtime)) {}
 
     std::vector<std::string> run() {
         for (const std::string& option : request.javaOptions) {
@@ -185,8 +204,41 @@ public:
         } else {
             checkClassPath();
         }
+        if (withReferences) {
+            const RuntimeNeedsFindings needs = runtimeNeeds(needsRequest());
+            problems.insert(problems.end(), needs.problems.begin(), needs.problems.end());
+            warnings.insert(warnings.end(), needs.warnings.begin(), needs.warnings.end());
+        }
         return problems;
     }
+
+    // Every class with what it refers to, for the module checks.
+    RuntimeNeedsRequest needsRequest() {
+        RuntimeNeedsRequest r;
+        const std::vector<ClassInfo>& all = info();
+        size_t index = 0;
+        for (const auto& c : classes) {
+            r.classes.push_back({c.first.substr(0, c.first.size() - 6), all[index++].references});
+        }
+        r.mainClass = mainClass;
+        r.runtime = &runtime;
+        r.absentModules.insert(request.absentModules.begin(), request.absentModules.end());
+        return r;
+    }
+
+    // The classes and the main class, for a runtime made to measure.
+    void collectForRuntime(unsigned targetRelease) {
+        withReferences = true;
+        runtime = RuntimeContents();
+        runtime.release = targetRelease;
+        if (!request.mainModule.empty()) {
+            checkModule();
+        } else {
+            checkClassPath();
+        }
+    }
+
+    std::vector<std::string> warnings;
 
     std::shared_ptr<const ZipArchive> open(const fs::path& path, const std::string& shown) {
         const auto it = jars.find(path);
@@ -230,7 +282,7 @@ public:
         while ((start = classPath.find_first_not_of(" \t", start)) != std::string::npos) {
             const size_t end = std::min(classPath.find_first_of(" \t", start), classPath.size());
             std::string entry;
-            if (classPathFile(classPath.substr(start, end - start), entry)) {
+            if (classPathFile(classPath.substr(start, end - start), entry) && inside(entry, path, shown)) {
                 const fs::path next = path.parent_path() / fs::u8path(entry);
                 std::error_code ec;
                 // An entry the runtime cannot find it skips without a word.
@@ -242,6 +294,24 @@ public:
             }
             start = end;
         }
+    }
+
+    // A Class-Path entry that leaves the application's folder reads the
+    // files of whatever machine the application runs on: on the build
+    // machine it works, everywhere else it fails.
+    bool inside(const std::string& entry, const fs::path& jar, const std::string& shown) {
+        const bool absolute = entry[0] == '/' || entry[0] == '\\' || (entry.size() > 1 && entry[1] == ':');
+        const fs::path target = (fs::absolute(jar).parent_path() / fs::u8path(entry)).lexically_normal();
+        const fs::path within = request.appDir.empty() ? fs::path()
+                : target.lexically_relative(fs::absolute(request.appDir).lexically_normal());
+        if (!absolute && (request.appDir.empty() || (!within.empty() && *within.begin() != ".."))) {
+            return true;
+        }
+        problems.push_back("the Class-Path of " + shown + " names " + quoted(entry) + ", outside the "
+                           "application's folder: the runtime would read that file of the machine it runs "
+                           "on, which the image does not carry; copy the JAR into the application and name "
+                           "it relative to " + shown);
+        return false;
     }
 
     // The classes the runtime would see; a multi-release jar's versions
@@ -403,10 +473,10 @@ private:
         std::vector<std::string> newer;
         size_t count = 0;
         const std::string fix = ": compile with \"javac --release " + std::to_string(release) + "\"";
-        const std::vector<unsigned> majors = majorVersions();
+        const std::vector<ClassInfo>& all = info();
         size_t index = 0;
         for (const auto& c : classes) {
-            const unsigned major = majors[index++];
+            const unsigned major = all[index++].major;
             if (major == 0 || javaReleaseOf(major) <= release) {
                 continue;
             }
@@ -434,10 +504,14 @@ private:
         }
     }
 
-    // Every class's major_version, in the order of `classes` (0 where it
-    // cannot be read). Inflating the headers is most of the check's time:
-    // it is shared among the processor's cores.
-    std::vector<unsigned> majorVersions() const {
+    // Every class's major_version, and what it refers to when the runtime
+    // may lack modules, in the order of `classes`; read once, after every
+    // class is known. Inflating is most of the check's time: it is shared
+    // among the processor's cores.
+    const std::vector<ClassInfo>& info() {
+        if (!infos.empty() || classes.empty()) {
+            return infos;
+        }
         std::vector<const ClassSource*> sources;
         std::set<const ZipArchive*> read;
         for (const auto& c : classes) {
@@ -446,14 +520,19 @@ private:
                 c.second.jar->loadWhole();
             }
         }
-        std::vector<unsigned> majors(sources.size(), 0);
+        infos.resize(sources.size());
+        const size_t limit = withReferences ? SIZE_MAX : classHeaderSize;
         const auto work = [&](size_t first, size_t step) {
             ZipArchive::Inflater inflater;
             for (size_t i = first; i < sources.size(); i += step) {
                 try {
-                    majors[i] = classMajorVersion(headerOf(*sources[i], inflater));
+                    const std::string bytes = bytesOf(*sources[i], limit, inflater);
+                    infos[i].major = classMajorVersion(bytes);
+                    if (withReferences) {
+                        infos[i].references = classReferencesOf(bytes);
+                    }
                 } catch (const PackError&) {
-                    majors[i] = 0;
+                    infos[i].major = 0;
                 }
             }
         };
@@ -467,7 +546,7 @@ private:
         for (std::thread& h : helpers) {
             h.join();
         }
-        return majors;
+        return infos;
     }
 
     // A module: its descriptor's name, else the manifest's
@@ -574,21 +653,40 @@ private:
                                    "attribute\"; give --main-module " + module + "/CLASS, or build its jar "
                                    "with \"jar --main-class CLASS\"");
             }
+            addModuleClasses();
             return;
         }
         mainClass = request.mainModule.substr(slash + 1);
-        std::error_code ec;
-        if (fs::is_directory(found->second, ec)) {
-            addFolder(found->second);
-        } else {
-            addJar(found->second, quoted(found->second.filename().u8string()));
-        }
+        addModuleClasses(found->second);
         checkMainClass(mainClass, "the module " + module);
+        addModuleClasses();
         checkVersions(mainClass);
     }
 
+    // The classes of one module of the module path, or of all, for the
+    // module checks (the main module's first: a class is counted once).
+    void addModuleClasses(const fs::path& only = fs::path()) {
+        if (!withReferences && only.empty()) {
+            return;
+        }
+        for (const auto& m : modules) {
+            if (!only.empty() && m.second != only) {
+                continue;
+            }
+            std::error_code ec;
+            if (fs::is_directory(m.second, ec)) {
+                addFolder(m.second);
+            } else {
+                addJar(m.second, quoted(m.second.filename().u8string()));
+            }
+        }
+    }
+
     const AppCheckRequest& request;
-    const unsigned release;
+    RuntimeContents runtime;
+    unsigned release;
+    bool withReferences;
+    std::vector<ClassInfo> infos;
     std::vector<std::string> problems;
     std::map<fs::path, std::shared_ptr<const ZipArchive>> jars;
     std::set<fs::path> visited;
@@ -630,37 +728,28 @@ std::string javaOptionProblem(const std::string& option) {
     return std::string();
 }
 
-unsigned runtimeRelease(const fs::path& runtime) {
-    std::error_code ec;
-    std::ifstream in;
-    // A release file is a few short lines.
-    if (fs::is_regular_file(runtime / "release", ec) && fs::file_size(runtime / "release", ec) < (1u << 20)) {
-        in.open(runtime / "release");
-    }
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("JAVA_VERSION=", 0) == 0) {
-            std::string v = line.substr(13);
-            v.erase(std::remove(v.begin(), v.end(), '"'), v.end());
-            if (v.rfind("1.", 0) == 0) {
-                v = v.substr(2);  // 1.8.0_402 is Java 8
-            }
-            return static_cast<unsigned>(std::atoi(v.c_str()));
-        }
-    }
-    return 0;
-}
-
-std::vector<std::string> checkApplication(const AppCheckRequest& request, std::string* mainClass) {
+std::vector<std::string> checkApplication(const AppCheckRequest& request, std::string* mainClass,
+                                          std::vector<std::string>* warnings) {
     try {
         Checker checker(request);
         std::vector<std::string> problems = checker.run();
         if (mainClass) {
             *mainClass = checker.mainClass;
         }
+        if (warnings) {
+            *warnings = checker.warnings;
+        }
         return problems;
     } catch (const PackError& e) {
         // A jar that opened but whose entries cannot be read.
         return {std::string(e.what()) + ": the runtime cannot read it; build it with the jar tool"};
     }
+}
+
+std::vector<std::string> applicationModules(const AppCheckRequest& request, unsigned release, bool withWarned) {
+    Checker checker(request);
+    checker.collectForRuntime(release);
+    const RuntimeNeedsRequest needs = checker.needsRequest();
+    const std::set<std::string> modules = modulesNeeded(needs, withWarned);
+    return std::vector<std::string>(modules.begin(), modules.end());
 }

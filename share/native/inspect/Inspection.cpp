@@ -89,7 +89,8 @@ void checkExists(Inspection& report, const std::string& kind, const tstring& pat
 
 // The application as the runtime would read it, by the same checks as
 // packing; `args` are the runtime's, as the launcher would pass them.
-void checkApplicationOf(Inspection& report, const tstring_array& args, size_t options) {
+void checkApplicationOf(Inspection& report, const tstring_array& args, size_t options,
+                        const std::vector<std::string>& absentModules) {
     const auto entry = [](const tstring& p) {
         return AppPathEntry{tstrings::encodeUtf8(p), FileUtils::fsPath(p)};
     };
@@ -113,7 +114,9 @@ void checkApplicationOf(Inspection& report, const tstring_array& args, size_t op
         c.mainClass = tstrings::encodeUtf8(args[options]);
     }
     c.runtime = FileUtils::fsPath(report.runtimeDir);
-    for (const std::string& problem : checkApplication(c)) {
+    c.appDir = FileUtils::fsPath(FileUtils::dirname(report.cfgFile));
+    c.absentModules = absentModules;
+    for (const std::string& problem : checkApplication(c, nullptr, &report.warnings)) {
         report.problems.push_back(problem);
     }
 }
@@ -213,7 +216,8 @@ private:
 
 } // namespace
 
-Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) {
+Inspection inspectImage(const tstring& launcherPath, const tstring_array& args,
+                        const std::vector<std::string>& absentModules) {
     Inspection report;
     AppLauncher launcher;
     launcher.setExecutablePath(launcherPath).setCommandLineArgs(args);
@@ -228,13 +232,20 @@ Inspection inspectImage(const tstring& launcherPath, const tstring_array& args) 
         const std::unique_ptr<Jvm> jvm(launcher.createJvmLauncher(&collector));
         report.runtimeLibrary = jvm->getPath();
         report.runtimeDir = FileUtils::dirname(FileUtils::dirname(jvm->getPath()));
+        // The runtime library itself would stop without its virtual machine.
+        const std::string noVm = virtualMachineProblem(FileUtils::fsPath(report.runtimeDir));
+        if (!noVm.empty()) {
+            report.error = noVm;
+            report.road = launchRoad(launcher, pathHasAppDir);
+            return report;
+        }
         // The launcher names itself in this property; here it is the image's.
         const tstring ownProperty = L"-Dloftwick.app-path=" + SysInfo::getProcessModulePath();
         for (const tstring& a : jvm->getArgs()) {
             report.arguments.push_back(cutAtNul(report, a == ownProperty
                                                 ? L"-Dloftwick.app-path=" + launcherPath : a));
         }
-        checkApplicationOf(report, report.arguments, jvm->runtimeOptionCount());
+        checkApplicationOf(report, report.arguments, jvm->runtimeOptionCount(), absentModules);
         checkRuntimeView(report, *jvm, launcherPath);
         const CfgFile cfg = CfgFile::load(report.cfgFile);
         checkFailureBox(report, cfg);
@@ -275,6 +286,12 @@ std::string Inspection::text() const {
         os << "Problems:" << (problems.empty() ? " none\n" : "\n");
         for (const std::string& p : problems) {
             os << "  " << p << "\n";
+        }
+        if (!warnings.empty()) {
+            os << "Warnings:\n";
+            for (const std::string& w : warnings) {
+                os << "  " << w << "\n";
+            }
         }
     }
     os << "Launch road: " << road << "\n";
@@ -333,6 +350,7 @@ std::string Inspection::json() const {
        << ",\n  \"runtimeLibrary\": " << (error.empty() ? jsonString(runtimeLibrary) : "null")
        << ",\n  \"arguments\": " << jsonArray(arguments, [](const tstring& a) { return jsonString(a); })
        << ",\n  \"problems\": " << jsonArray(problems, [](const std::string& p) { return jsonString(p); })
+       << ",\n  \"warnings\": " << jsonArray(warnings, [](const std::string& w) { return jsonString(w); })
        << ",\n  \"road\": " << jsonString(road)
        << ",\n  \"exitCode\": " << exitCode() << "\n}\n";
     return os.str();

@@ -22,6 +22,7 @@ struct Inspection {
     std::string error;  // the launcher's own message when a launch would fail
     tstring_array arguments;
     std::vector<std::string> problems;
+    std::vector<std::string> warnings;  // what may fail later; no change to the exit code
     std::string road;
 
     // 0: nothing wrong, 1: a launch would fail, 2: it starts, but something
@@ -38,7 +39,9 @@ std::string launchRoad(const AppLauncher& launcher, bool pathHasAppDir);
 void checkRuntimeHome(Inspection& report, const tstring& launcherPath);
 
 // Reads the image of the launcher at `launcherPath` as that launcher would
-// when started with `args`.
-Inspection inspectImage(const tstring& launcherPath, const tstring_array& args);
+// when started with `args`; `absentModules` are JDK modules its runtime
+// lacks on purpose.
+Inspection inspectImage(const tstring& launcherPath, const tstring_array& args,
+                        const std::vector<std::string>& absentModules = {});
 
 #endif // INSPECTION_H

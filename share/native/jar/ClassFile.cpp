@@ -137,3 +137,32 @@ std::string moduleMainClassOf(const std::string& moduleInfo) {
     std::replace(name.begin(), name.end(), '/', '.');
     return name;
 }
+
+ClassReferences classReferencesOf(const std::string& bytes) try {
+    Reader r(bytes);
+    if (r.u4() != 0xCAFEBABEUL) {
+        return ClassReferences();
+    }
+    r.skip(4);  // minor_version, major_version
+    const std::vector<Constant> pool = readConstantPool(r);
+    ClassReferences refs;
+    for (const Constant& c : pool) {
+        if (c.tag == CONSTANT_String) {
+            refs.strings.push_back(pool.at(c.index).utf8);
+        } else if (c.tag == CONSTANT_Class) {
+            std::string name = pool.at(c.index).utf8;
+            const size_t dims = name.find_first_not_of('[');
+            if (dims != 0 && dims != std::string::npos) {
+                // "[[Ljava/sql/Date;"; a primitive array names no class
+                if (name[dims] != 'L' || name.back() != ';') {
+                    continue;
+                }
+                name = name.substr(dims + 1, name.size() - dims - 2);
+            }
+            refs.classes.push_back(std::move(name));
+        }
+    }
+    return refs;
+} catch (const std::out_of_range&) {
+    return ClassReferences();
+}

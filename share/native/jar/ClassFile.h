@@ -4,6 +4,7 @@
 #define CLASSFILE_H
 
 #include <string>
+#include <vector>
 
 // The bytes a class header takes: magic, minor_version, major_version.
 const size_t classHeaderSize = 8;
@@ -22,5 +23,14 @@ std::string moduleNameOf(const std::string& moduleInfo);
 // The class its ModuleMainClass attribute names, with dots; "" when it has
 // none (then "java -m MODULE" refuses to start it).
 std::string moduleMainClassOf(const std::string& moduleInfo);
+
+// What a class refers to, from its constant pool: the classes it names
+// (binary names with '/', array types as their element class) and its
+// string constants. Empty when the bytes are not a whole class file.
+struct ClassReferences {
+    std::vector<std::string> classes;
+    std::vector<std::string> strings;
+};
+ClassReferences classReferencesOf(const std::string& bytes);
 
 #endif // CLASSFILE_H

@@ -9,6 +9,8 @@
 #include "Options.h"
 #include "PackError.h"
 #include "Packager.h"
+#include "RuntimeCommand.h"
+#include "RuntimeMaker.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +24,7 @@ const char* const usage =
 "usage: loftwick-pack --name NAME --input DIR --runtime DIR --output DIR MAIN [options]\n"
 "       loftwick-pack installer IMAGE [options]   (an .msi of an image: installer --help)\n"
 "       loftwick-pack deb|rpm IMAGE [options]     (Linux packages of an image: deb --help)\n"
+"       loftwick-pack runtime --input DIR --output DIR MAIN  (a runtime made to measure)\n"
 "\n"
 "Makes an application image from a Java application and a Java runtime; for Windows:\n"
 "  OUTPUT\\NAME.exe          the launcher, carrying the application's icon and version\n"
@@ -57,6 +60,8 @@ const char* const usage =
 "  --kind gui|console|both gui (default): NAME.exe, no console; console: NAME.exe for a\n"
 "                          terminal, returns the exit code; both: NAME.exe and NAME.com\n"
 "                          (Linux: console never shows a failure dialog)\n"
+"  --absent-module MODULE  a JDK module the runtime lacks on purpose: what refers to it\n"
+"                          is not reported (repeatable)\n"
 "  --launchers DIR         where the launcher executables are (default: beside this tool)\n"
 "  --replace               replace an existing output directory\n"
 "  --help, --version\n"
@@ -101,6 +106,7 @@ PackRequest parse(const std::vector<std::string>& args) {
         {"--module-path", &r.launch.modulePath},
         {"--java-option", &r.launch.javaOptions},
         {"--argument", &r.launch.arguments},
+        {"--absent-module", &r.absentModules},
     };
     const std::map<std::string, bool*> flags = {
         {"--utf8-code-page", &utf8}, {"--replace", &replace}, {"--no-failure-box", &noFailureBox},
@@ -114,6 +120,11 @@ PackRequest parse(const std::vector<std::string>& args) {
     const int mains = seen.count("--main-jar") + seen.count("--main-class") + seen.count("--main-module");
     if (mains != 1) {
         throw UsageError("give exactly one of --main-jar, --main-class and --main-module");
+    }
+    for (const std::string& m : r.absentModules) {
+        if (!isModuleName(m)) {
+            throw UsageError("--absent-module takes a module name (such as java.sql), not \"" + m + "\"");
+        }
     }
     if (!r.launch.classPath.empty() && !seen.count("--main-class")) {
         throw UsageError("--class-path goes with --main-class");
@@ -140,6 +151,9 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
                 std::ostream& out, std::ostream& err) {
     if (!args.empty() && args[0] == "installer") {
         return installerCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    if (!args.empty() && args[0] == "runtime") {
+        return runtimeCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
     }
     if (!args.empty() && (args[0] == "deb" || args[0] == "rpm")) {
         return linuxPackageCommand(args[0], std::vector<std::string>(args.begin() + 1, args.end()),

@@ -296,24 +296,6 @@ AppPathEntry checkEntry(const PackRequest& r, const std::string& given) {
     return {given, r.input / fs::u8path(relative)};
 }
 
-AppCheckRequest checkRequest(const PackRequest& r) {
-    AppCheckRequest c;
-    for (const std::string& e : r.launch.classPath) {
-        c.classPath.push_back(checkEntry(r, e));
-    }
-    for (const std::string& e : r.launch.modulePath) {
-        c.modulePath.push_back(checkEntry(r, e));
-    }
-    if (!r.launch.mainJar.empty()) {
-        c.mainJar = checkEntry(r, r.launch.mainJar);
-    }
-    c.mainClass = r.launch.mainClass;
-    c.mainModule = r.launch.mainModule;
-    c.javaOptions = r.launch.javaOptions;
-    c.runtime = r.runtime;
-    return c;
-}
-
 // One problem as it is; several together, one a line, so that one run
 // shows everything to mend.
 void refuse(const std::vector<std::string>& problems) {
@@ -361,6 +343,26 @@ std::vector<std::string> buildImage(const PackRequest& r, bool linux, const fs::
 }
 
 } // namespace
+
+AppCheckRequest checkRequest(const PackRequest& r) {
+    AppCheckRequest c;
+    for (const std::string& e : r.launch.classPath) {
+        c.classPath.push_back(checkEntry(r, e));
+    }
+    for (const std::string& e : r.launch.modulePath) {
+        c.modulePath.push_back(checkEntry(r, e));
+    }
+    if (!r.launch.mainJar.empty()) {
+        c.mainJar = checkEntry(r, r.launch.mainJar);
+    }
+    c.mainClass = r.launch.mainClass;
+    c.mainModule = r.launch.mainModule;
+    c.javaOptions = r.launch.javaOptions;
+    c.runtime = r.runtime;
+    c.appDir = r.input;
+    c.absentModules = r.absentModules;
+    return c;
+}
 
 std::string shown(const fs::path& path) {
     return "\"" + path.u8string() + "\"";
@@ -482,10 +484,15 @@ std::vector<std::string> pack(const PackRequest& r) {
     }
     // Reading every class header takes a while: it runs while the image is
     // copied beside the output, and a refusal discards the copy.
+    const std::string noVm = virtualMachineProblem(r.runtime);
+    if (!noVm.empty()) {
+        problems.push_back(noVm);
+    }
     std::string mainClass;
+    std::vector<std::string> applicationWarnings;
     std::future<std::vector<std::string>> application = std::async(
-            std::launch::async, [request = checkRequest(r), &mainClass] {
-                return checkApplication(request, &mainClass);
+            std::launch::async, [request = checkRequest(r), &mainClass, &applicationWarnings] {
+                return checkApplication(request, &mainClass, &applicationWarnings);
             });
     const auto refuseWithApplication = [&]() {
         for (const std::string& p : application.get()) {
@@ -505,6 +512,7 @@ std::vector<std::string> pack(const PackRequest& r) {
         std::vector<std::string> warnings = buildImage(r, linux, launchers, input, runtime,
                                                        cfgName, cfg, image.path);
         refuseWithApplication();
+        warnings.insert(warnings.begin(), applicationWarnings.begin(), applicationWarnings.end());
         if (linux) {
             for (const std::string& w : writeLinuxProduct(r, image.path, mainClass)) {
                 warnings.push_back(w);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AppCheck.h"
 #include "CfgWriter.h"
 #include "Stamp.h"
 
@@ -25,6 +26,7 @@ struct PackRequest {
     Branding branding;                   // name, fileName and icon are filled in
     Kind kind = Gui;
     bool replace = false;
+    std::vector<std::string> absentModules;  // JDK modules the runtime may lack on purpose
 };
 
 // Builds beside the output and moves the image into place at the end:
@@ -32,6 +34,10 @@ struct PackRequest {
 // reason the application would not start; returns what a later step will
 // refuse, which does not stop packing.
 std::vector<std::string> pack(const PackRequest& request);
+
+// The application as the checks read it: its paths as the launcher will
+// find them inside the input.
+AppCheckRequest checkRequest(const PackRequest& request);
 
 // The file names of the launchers the kind needs, in the launchers directory.
 const char* guiLauncherName();
