@@ -137,9 +137,9 @@ WINEPREFIX="$iprefix" wineserver -k 2>/dev/null || true
 rm -rf "$iprefix"
 
 echo
-echo "== Linux: the same application packed around a runtime made by jlink, and run"
-rm -rf "$work/linux-jre"
-jlink --add-modules java.base --output "$work/linux-jre" --strip-debug --no-header-files --no-man-pages
+echo "== Linux: a runtime made to measure (the modules the classes use, by jlink), the image, and a run"
+"$build/host/bin/loftwick-pack" runtime --input "$work/app" --main-class hello.Main --class-path hello.jar \
+    --class-path util.jar --output "$work/linux-jre" --replace | sed 's/^/   /'
 "$build/host/bin/loftwick-pack" --name hello --input "$work/app" --runtime "$work/linux-jre" \
     --output "$build/demo-linux" --main-class hello.Main --class-path hello.jar --class-path util.jar \
     --java-option -Xmx64m --replace

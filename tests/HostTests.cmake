@@ -11,11 +11,13 @@ add_executable(loftwick-pack-tests
     tests/LinuxPackageTest.cpp
     tests/QuotingTest.cpp
     tests/AppCheckTest.cpp
+    tests/JimageFileTest.cpp
+    tests/RuntimeNeedsTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
 target_link_libraries(loftwick-pack-tests PRIVATE loftwick-pack-core gtest_main)
 target_compile_definitions(loftwick-pack-tests PRIVATE
-    LOFTWICK_T_LAUNCHERS="${LOFTWICK_WINDOWS_BUILD}/bin")
+    LOFTWICK_T_LAUNCHERS="${LOFTWICK_WINDOWS_BUILD}/bin" LOFTWICK_T_SOURCE="${CMAKE_SOURCE_DIR}")
 loftwick_warnings(loftwick-pack-tests)
 add_test(NAME pack COMMAND loftwick-pack-tests)
 
@@ -84,6 +86,13 @@ set_tests_properties(desktop-report-checks PROPERTIES TIMEOUT 300)
 
 # Hostile values in every field of both package formats, read back with
 # rpm, dpkg-deb, desktop-file-validate and an XML parser.
+# The JDK modules an application needs, against real runtimes made by jlink.
+add_test(NAME runtime-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/runtime_checks.py
+                 $<TARGET_FILE:loftwick-pack> $<TARGET_FILE:loftwick-inspect> ${LOFTWICK_WINDOWS_BUILD}
+                 ${CMAKE_BINARY_DIR}/runtime-checks)
+set_tests_properties(runtime-checks PROPERTIES TIMEOUT 600)
+
 add_test(NAME package-quoting-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/package_quoting_checks.py
                  $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/package-quoting-checks)

@@ -1,5 +1,5 @@
-// A class file or module descriptor, any bytes: its version, module name and
-// main class.
+// A class file or module descriptor, any bytes: its version, module name,
+// main class and the classes and strings its constant pool names.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,5 +11,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     javaReleaseOf(classMajorVersion(bytes));
     moduleNameOf(bytes);
     moduleMainClassOf(bytes);
+    classReferencesOf(bytes);
     return 0;
 }

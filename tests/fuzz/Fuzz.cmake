@@ -7,6 +7,7 @@ set(loftwick_fuzz_targets
     ZipArchive:loftwick-appcheck
     Manifest:loftwick-appcheck
     ClassFile:loftwick-appcheck
+    Jimage:loftwick-appcheck
     ElfFile:loftwick-pack-core
     CfgFile:loftwick-linux-core
     IconPe:loftwick-pack-core)

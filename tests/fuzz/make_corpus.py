@@ -58,6 +58,36 @@ def jar(entries, compression=zipfile.ZIP_STORED, comment=b""):
     return out.getvalue()
 
 
+def jimage(packages, big_endian=False):
+    """A runtime's module container holding only /packages/NAME resources
+    ({package: [(module, is_empty)]})."""
+    order = ">" if big_endian else "<"
+    strings = bytearray(b"\0")
+
+    def string(text):
+        at = strings.find(text.encode() + b"\0")
+        if at < 0 or (at > 0 and strings[at - 1] != 0):
+            at = len(strings)
+            strings.extend(text.encode() + b"\0")
+        return at
+
+    def attribute(kind, value):
+        data = value.to_bytes(max(1, (value.bit_length() + 7) // 8), "big")
+        return bytes([kind << 3 | (len(data) - 1)]) + data
+
+    locations, offsets, resources = bytearray(), [], bytearray()
+    for package, modules in packages.items():
+        content = b"".join(struct.pack(order + "II", empty, string(module)) for module, empty in modules)
+        offsets.append(len(locations))
+        locations += (attribute(1, string("packages")) + attribute(3, string(package))
+                      + attribute(5, len(resources)) + attribute(7, len(content)) + b"\0")
+        resources += content
+    count = len(offsets)
+    header = struct.pack(order + "7I", 0xCAFEDADA, 1 << 16, 0, count, count, len(locations), len(strings))
+    tables = struct.pack(order + "%di" % count, *range(count)) + struct.pack(order + "%dI" % count, *offsets)
+    return header + tables + bytes(locations) + bytes(strings) + bytes(resources)
+
+
 def seeds(tiny_exe):
     yield "ZipArchive/stored.jar", jar([("META-INF/MANIFEST.MF", MANIFEST), ("app/Main.class", CLASS)])
     yield "ZipArchive/deflated.jar", jar([("META-INF/MANIFEST.MF", MANIFEST), ("app/Main.class", CLASS)],
@@ -78,6 +108,9 @@ def seeds(tiny_exe):
     yield "ClassFile/class61.class", CLASS
     yield "ClassFile/module.class", module_info(b"m.plain")
     yield "ClassFile/module-main.class", module_info(b"m.main", b"p/Main")
+    yield "Jimage/packages.jimage", jimage({"java.lang": [("java.base", 0), ("java.instrument", 1)],
+                                            "java.sql": [("java.sql", 0)], "doc-files": [("java.desktop", 0)]})
+    yield "Jimage/big-endian.jimage", jimage({"sun.misc": [("jdk.unsupported", 0)]}, big_endian=True)
     yield "ElfFile/libjli.so", make_elf.elf(b"libjli.so", [(b"libc.so.6", [b"GLIBC_2.2.5", b"GLIBC_2.14"]),
                                                            (b"libz.so.1", [b"ZLIB_1.2.0"]), (b"libdl.so.2", [])])
     yield "ElfFile/plain.so", make_elf.elf(b"libplain.so.1", [(b"libm.so.6", [])])

@@ -2,6 +2,7 @@
 #include "AppCheck.h"
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -11,6 +12,7 @@
 #include <unordered_map>
 
 #include "ClassFile.h"
+#include "JdkPackages.h"
 #include "Manifest.h"
 #include "PackError.h"
 #include "RuntimeNeeds.h"
@@ -204,7 +206,14 @@ public:
         } else {
             checkClassPath();
         }
-        if (withReferences) {
+        if (!runtime.packagesProblem.empty()) {
+            warnings.push_back(runtime.packagesProblem + "; the runtime is judged by its release file's "
+                               "MODULES alone");
+        }
+        info();
+        // With no class that can lead to a finding there is none, but for
+        // what is said of the runtime itself (an unknown release).
+        if (withReferences && (referencesRead || !jdkReleaseKnown(release))) {
             const RuntimeNeedsFindings needs = runtimeNeeds(needsRequest());
             problems.insert(problems.end(), needs.problems.begin(), needs.problems.end());
             warnings.insert(warnings.end(), needs.warnings.begin(), needs.warnings.end());
@@ -218,7 +227,10 @@ public:
         const std::vector<ClassInfo>& all = info();
         size_t index = 0;
         for (const auto& c : classes) {
-            r.classes.push_back({c.first.substr(0, c.first.size() - 6), all[index++].references});
+            // Which jar, by identity: classes of one jar share it.
+            const std::string origin = c.second.jar
+                    ? std::to_string(reinterpret_cast<uintptr_t>(c.second.jar.get())) : std::string();
+            r.classes.push_back({c.first.substr(0, c.first.size() - 6), origin, all[index++].references});
         }
         r.mainClass = mainClass;
         r.runtime = &runtime;
@@ -228,7 +240,7 @@ public:
 
     // The classes and the main class, for a runtime made to measure.
     void collectForRuntime(unsigned targetRelease) {
-        withReferences = true;
+        withReferences = needAllReferences = true;
         runtime = RuntimeContents();
         runtime.release = targetRelease;
         if (!request.mainModule.empty()) {
@@ -506,12 +518,43 @@ private:
 
     // Every class's major_version, and what it refers to when the runtime
     // may lack modules, in the order of `classes`; read once, after every
-    // class is known. Inflating is most of the check's time: it is shared
-    // among the processor's cores.
+    // class is known.
     const std::vector<ClassInfo>& info() {
         if (!infos.empty() || classes.empty()) {
             return infos;
         }
+        infos.resize(classes.size());
+        if (!withReferences) {
+            forEachClass(classHeaderSize, [&](size_t i, const std::string& bytes) {
+                infos[i].major = classMajorVersion(bytes);
+            });
+            return infos;
+        }
+        // A first pass finds whether any class can lead to a finding; for
+        // most applications none can, and the classes are read once.
+        const NeedsFilter filter(runtime, std::set<std::string>(request.absentModules.begin(),
+                                                                 request.absentModules.end()));
+        std::atomic<bool> relevant{needAllReferences};
+        forEachClass(SIZE_MAX, [&](size_t i, const std::string& bytes) {
+            infos[i].major = classMajorVersion(bytes);
+            if (!relevant.load(std::memory_order_relaxed) && filter.relevant(bytes)) {
+                relevant = true;
+            }
+        });
+        referencesRead = relevant;
+        if (relevant) {
+            forEachClass(SIZE_MAX, [&](size_t i, const std::string& bytes) {
+                infos[i].references = classReferencesOf(bytes);
+            });
+        }
+        return infos;
+    }
+
+    // Calls `use` with the first `limit` bytes of every class, in the order
+    // of `classes` (unreadable ones are skipped). Inflating is most of the
+    // check's time: it is shared among the processor's cores.
+    template <class Use>
+    void forEachClass(size_t limit, const Use& use) const {
         std::vector<const ClassSource*> sources;
         std::set<const ZipArchive*> read;
         for (const auto& c : classes) {
@@ -520,19 +563,12 @@ private:
                 c.second.jar->loadWhole();
             }
         }
-        infos.resize(sources.size());
-        const size_t limit = withReferences ? SIZE_MAX : classHeaderSize;
         const auto work = [&](size_t first, size_t step) {
             ZipArchive::Inflater inflater;
             for (size_t i = first; i < sources.size(); i += step) {
                 try {
-                    const std::string bytes = bytesOf(*sources[i], limit, inflater);
-                    infos[i].major = classMajorVersion(bytes);
-                    if (withReferences) {
-                        infos[i].references = classReferencesOf(bytes);
-                    }
+                    use(i, bytesOf(*sources[i], limit, inflater));
                 } catch (const PackError&) {
-                    infos[i].major = 0;
                 }
             }
         };
@@ -546,7 +582,6 @@ private:
         for (std::thread& h : helpers) {
             h.join();
         }
-        return infos;
     }
 
     // A module: its descriptor's name, else the manifest's
@@ -686,6 +721,8 @@ private:
     RuntimeContents runtime;
     unsigned release;
     bool withReferences;
+    bool needAllReferences = false;  // for a runtime made to measure
+    bool referencesRead = false;
     std::vector<ClassInfo> infos;
     std::vector<std::string> problems;
     std::map<fs::path, std::shared_ptr<const ZipArchive>> jars;

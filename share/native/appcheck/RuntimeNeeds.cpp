@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -23,7 +24,7 @@ std::string packageOf(const std::string& className) {
 // A string constant that reads as a class's binary name ("java.sql.Date"):
 // dotted identifiers, the last one capitalised as class names are (so that
 // property names such as "java.awt.headless" are not taken for one).
-bool looksLikeClassName(const std::string& s) {
+bool looksLikeClassName(std::string_view s) {
     const size_t dot = s.rfind('.');
     if (dot == std::string::npos || dot + 1 >= s.size() || s.size() > 200 || s[dot + 1] < 'A'
         || s[dot + 1] > 'Z') {
@@ -54,7 +55,8 @@ class Uses {
 public:
     struct Use {
         std::string module, package, from, target;
-        bool used;  // reached from the main class
+        bool used;     // reached from the main class
+        bool guarded;  // a library's use of what libraries use only when present
     };
     struct NameUse {
         std::string module, text;  // text: why the module is needed, without the remedy
@@ -72,6 +74,10 @@ public:
         }
         std::sort(sorted.begin(), sorted.end(),
                   [](const AppClass* a, const AppClass* b) { return a->name < b->name; });
+        std::string main = r.mainClass;
+        std::replace(main.begin(), main.end(), '.', '/');
+        const auto m = byName.find(main);
+        mainOrigin = m == byName.end() ? nullptr : &m->second->origin;
         for (const AppClass* c : sorted) {
             collect(*c, reached.count(c->name) > 0);
         }
@@ -109,20 +115,25 @@ private:
 
     void collect(const AppClass& c, bool used) {
         const std::string from = dotted(c.name);
-        bool tls = false, fileSystems = false;
+        bool tls = false, fileSystems = false, network = false;
         for (const std::string& target : c.references.classes) {
             const std::string package = packageOf(target);
             if (package.empty() || own.count(package)) {
                 continue;
             }
             const std::string module = jdkModuleOf(release, package);
-            if (!module.empty() && seen.insert(package + (used ? "+" : "-")).second) {
-                uses.push_back({module, package, from, dotted(target), used});
+            const bool fallback = guarded(module, c);
+            if (!module.empty() && seen.insert(package + (used ? "+" : "-") + (fallback ? "g" : "")).second) {
+                uses.push_back({module, package, from, dotted(target), used, fallback});
             }
             if (!used) {
                 continue;
             }
             tls = tls || package == "javax.net.ssl" || package == "java.net.http";
+            // An address in a string is a link in a message unless the class
+            // also opens connections.
+            network = network || target == "java/net/URL" || target == "java/net/URLConnection"
+                      || target == "java/net/HttpURLConnection" || target == "java/net/URI";
             fileSystems = fileSystems || target == "java/nio/file/FileSystems"
                           || target == "java/nio/file/spi/FileSystemProvider";
             for (const char* formatting : localeFormatting) {
@@ -134,11 +145,11 @@ private:
             }
         }
         if (used) {
-            collectStrings(c, from, tls, fileSystems);
+            collectStrings(c, from, tls, fileSystems, network);
         }
     }
 
-    void collectStrings(const AppClass& c, const std::string& from, bool tls, bool fileSystems) {
+    void collectStrings(const AppClass& c, const std::string& from, bool tls, bool fileSystems, bool network) {
         const std::string tlsRemedy = " (the elliptic-curve algorithms that most servers require live "
                                       "there up to Java 21)";
         if (tls && release <= 21) {
@@ -146,7 +157,7 @@ private:
                     + " runtime fails most TLS handshakes" + tlsRemedy);
         }
         for (const std::string& s : c.references.strings) {
-            if (release <= 21 && s.rfind("https://", 0) == 0) {
+            if (release <= 21 && network && s.rfind("https://", 0) == 0) {
                 nameUse("jdk.crypto.ec", from + " names the address \"" + s.substr(0, 60) + "\": without "
                         "jdk.crypto.ec a Java " + std::to_string(release) + " runtime fails most TLS "
                         "handshakes" + tlsRemedy);
@@ -159,12 +170,18 @@ private:
             } else if (looksLikeClassName(s)) {
                 const std::string package = s.substr(0, s.rfind('.'));
                 const std::string module = own.count(package) ? std::string() : jdkModuleOf(release, package);
-                if (!module.empty()) {
+                if (!module.empty() && !guarded(module, c)) {
                     nameUse(module, from + " names the class " + s + " in a string, as Class.forName and "
                             "ServiceLoader take it: it is in " + module);
                 }
             }
         }
+    }
+
+    // Libraries (Guava, Netty, protobuf) reach sun.misc.Unsafe, by reference
+    // or by name, behind a fallback that catches its absence.
+    bool guarded(const std::string& module, const AppClass& c) const {
+        return module == "jdk.unsupported" && mainOrigin && c.origin != *mainOrigin;
     }
 
     void nameUse(const std::string& module, const std::string& text) {
@@ -175,6 +192,7 @@ private:
 
     const RuntimeNeedsRequest& request;
     const unsigned release;
+    const std::string* mainOrigin = nullptr;
     std::unordered_set<std::string> own;  // the application's packages
     std::unordered_map<std::string, const AppClass*> byName;
     std::unordered_set<std::string> reached;
@@ -259,7 +277,7 @@ RuntimeNeedsFindings runtimeNeeds(const RuntimeNeedsRequest& request) {
     std::map<std::string, std::vector<const Uses::Use*>> missing, unused;
     for (const Uses::Use& u : uses.uses) {
         if (!view.holdsPackage(u.package, u.module) && !request.absentModules.count(u.module)) {
-            (u.used ? missing : unused)[u.module].push_back(&u);
+            (u.used && !u.guarded ? missing : unused)[u.module].push_back(&u);
         }
     }
     std::set<std::string> wanted = view.all();
@@ -282,9 +300,11 @@ RuntimeNeedsFindings runtimeNeeds(const RuntimeNeedsRequest& request) {
             continue;
         }
         const Uses::Use& first = *m.second.front();
+        const std::string why = first.guarded
+                ? "), which libraries use behind a fallback for when it is absent"
+                : "), but nothing the main class uses reaches " + first.from;
         findings.warnings.push_back(first.from + " refers to " + first.target + " (module " + m.first
-                                    + ", which the runtime lacks" + view.basis() + "), but nothing the main "
-                                    "class uses reaches " + first.from + remedy(m.first));
+                                    + ", which the runtime lacks" + view.basis() + why + remedy(m.first));
     }
     for (const Uses::NameUse& n : uses.nameUses) {
         if (!view.holdsModule(n.module) && !request.absentModules.count(n.module) && !missing.count(n.module)) {
@@ -312,4 +332,101 @@ std::set<std::string> modulesNeeded(const RuntimeNeedsRequest& request, bool wit
         needed.erase(m);
     }
     return needed;
+}
+
+struct NeedsFilter::Tables {
+    std::vector<std::string> names;  // what the views below point into
+    std::unordered_set<std::string_view> packages;  // with '/': of modules the runtime lacks
+    std::unordered_set<std::string_view> classes;   // whose use is warned about
+    bool anything = false, tls = false, zipfs = false, charsets = false;
+    unsigned release = 0;
+};
+
+NeedsFilter::NeedsFilter(const RuntimeContents& runtime, const std::set<std::string>& absent)
+    : tables(new Tables) {
+    Tables& t = *tables;
+    const RuntimeView view(runtime);
+    t.release = runtime.release;
+    if (!runtimeMayLackModules(runtime)) {
+        return;
+    }
+    t.anything = true;
+    if (!jdkReleaseKnown(runtime.release)) {
+        return;  // one warning, whatever the classes
+    }
+    const auto lacks = [&](const std::string& module) { return !view.holdsModule(module) && !absent.count(module); };
+    std::vector<std::string> packages, classes;
+    for (const std::string& module : jdkModules(runtime.release)) {
+        for (const std::string& package : jdkPackagesOf(runtime.release, module)) {
+            if (!absent.count(module) && !view.holdsPackage(package, module)) {
+                std::string slashed = package;
+                std::replace(slashed.begin(), slashed.end(), '.', '/');
+                packages.push_back(slashed);
+            }
+        }
+    }
+    if (lacks("jdk.localedata")) {
+        classes.insert(classes.end(), std::begin(localeFormatting), std::end(localeFormatting));
+    }
+    t.tls = runtime.release <= 21 && lacks("jdk.crypto.ec");
+    if (t.tls) {
+        packages.push_back("javax/net/ssl");
+        packages.push_back("java/net/http");
+        classes.insert(classes.end(), {"java/net/URL", "java/net/URLConnection", "java/net/HttpURLConnection",
+                                       "java/net/URI"});
+    }
+    t.zipfs = lacks("jdk.zipfs");
+    if (t.zipfs) {
+        classes.insert(classes.end(), {"java/nio/file/FileSystems", "java/nio/file/spi/FileSystemProvider"});
+    }
+    t.charsets = lacks("jdk.charsets");
+    t.names.reserve(packages.size() + classes.size());
+    for (const std::string& p : packages) {
+        t.names.push_back(p);
+        t.packages.insert(t.names.back());
+    }
+    for (const std::string& c : classes) {
+        t.names.push_back(c);
+        t.classes.insert(t.names.back());
+    }
+}
+
+NeedsFilter::~NeedsFilter() = default;
+
+bool NeedsFilter::relevant(const std::string& classBytes) const {
+    const Tables& t = *tables;
+    if (!t.anything) {
+        return false;
+    }
+    struct Look : ReferenceVisitor {
+        const Tables& t;
+        bool found = false;
+        explicit Look(const Tables& tables) : t(tables) {}
+        bool lackedPackage(std::string_view name) const {
+            const size_t slash = name.rfind('/');
+            return slash != std::string_view::npos && t.packages.count(name.substr(0, slash));
+        }
+        void onClass(std::string_view name) override {
+            const size_t dims = name.find_first_not_of('[');
+            if (dims != 0 && dims != std::string_view::npos && name[dims] == 'L' && name.back() == ';') {
+                name = name.substr(dims + 1, name.size() - dims - 2);
+            }
+            found = found || lackedPackage(name) || t.classes.count(name);
+        }
+        void onString(std::string_view s) override {
+            if (found) {
+                return;
+            }
+            found = (t.tls && s.substr(0, 8) == "https://") || (t.zipfs && s.substr(0, 3) == "jar")
+                    || (t.charsets && s.size() > 2 && s.size() < 40 && s.find(' ') == std::string_view::npos
+                        && isExtendedCharset(t.release, std::string(s)));
+            if (!found && looksLikeClassName(s)) {
+                std::string slashed(s);
+                std::replace(slashed.begin(), slashed.end(), '.', '/');
+                found = lackedPackage(slashed);
+            }
+        }
+    } look(t);
+    // A class that cannot be read gives the full reading nothing either.
+    return visitReferences(classBytes, look) && look.found;
 }

@@ -5,6 +5,7 @@
 #ifndef RUNTIMENEEDS_H
 #define RUNTIMENEEDS_H
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -13,7 +14,8 @@
 #include "JavaRuntime.h"
 
 struct AppClass {
-    std::string name;  // binary name with '/', as the constant pools write it
+    std::string name;    // binary name with '/', as the constant pools write it
+    std::string origin;  // the jar it comes from; "" for a folder
     ClassReferences references;
 };
 
@@ -34,6 +36,21 @@ struct RuntimeNeedsFindings {
 bool runtimeMayLackModules(const RuntimeContents& runtime);
 
 RuntimeNeedsFindings runtimeNeeds(const RuntimeNeedsRequest& request);
+
+// A first look at one class's bytes: whether anything in it can lead to a
+// finding (a package of a module the runtime lacks, a class whose use is
+// warned about, a telling string). Most classes have none; when no class
+// has any, nothing more needs reading. Safe to share among threads.
+class NeedsFilter {
+public:
+    NeedsFilter(const RuntimeContents& runtime, const std::set<std::string>& absentModules);
+    ~NeedsFilter();
+    bool relevant(const std::string& classBytes) const;
+
+private:
+    struct Tables;
+    std::unique_ptr<Tables> tables;
+};
 
 // The modules that the findings name, for a runtime made to measure:
 // those the classes refer to and those warned about, minus the accepted.

@@ -138,31 +138,96 @@ std::string moduleMainClassOf(const std::string& moduleInfo) {
     return name;
 }
 
-ClassReferences classReferencesOf(const std::string& bytes) try {
-    Reader r(bytes);
-    if (r.u4() != 0xCAFEBABEUL) {
-        return ClassReferences();
+namespace {
+
+// The big-endian number of `n` bytes at `at`.
+unsigned bigEndian(const std::string& bytes, size_t at, int n) {
+    unsigned value = 0;
+    for (int k = 0; k < n; ++k) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + k]);
     }
-    r.skip(4);  // minor_version, major_version
-    const std::vector<Constant> pool = readConstantPool(r);
-    ClassReferences refs;
-    for (const Constant& c : pool) {
-        if (c.tag == CONSTANT_String) {
-            refs.strings.push_back(pool.at(c.index).utf8);
-        } else if (c.tag == CONSTANT_Class) {
-            std::string name = pool.at(c.index).utf8;
+    return value;
+}
+
+} // namespace
+
+bool visitReferences(const std::string& bytes, ReferenceVisitor& visitor) {
+    if (bytes.size() < 10 || bigEndian(bytes, 0, 4) != 0xCAFEBABEu) {
+        return false;
+    }
+    const unsigned count = bigEndian(bytes, 8, 2);
+    if (count > (bytes.size() - 10) / 3 + 1) {
+        return false;
+    }
+    // Where each Utf8 constant's bytes are, then the Class and String
+    // constants that name them.
+    std::vector<uint32_t> utf8At(count, 0), utf8Size(count, 0);
+    std::vector<std::pair<unsigned, uint16_t>> named;  // (tag, index)
+    size_t at = 10;
+    for (unsigned i = 1; i < count; ++i) {
+        if (at >= bytes.size()) {
+            return false;
+        }
+        const unsigned tag = static_cast<unsigned char>(bytes[at]);
+        size_t size = 0;
+        switch (tag) {
+        case CONSTANT_Utf8:
+            if (at + 3 > bytes.size()) {
+                return false;
+            }
+            size = 3 + bigEndian(bytes, at + 1, 2);
+            utf8At[i] = static_cast<uint32_t>(at + 3);
+            utf8Size[i] = static_cast<uint32_t>(size - 3);
+            break;
+        case CONSTANT_Class: case CONSTANT_String:
+            if (at + 3 > bytes.size()) {
+                return false;
+            }
+            named.emplace_back(tag, static_cast<uint16_t>(bigEndian(bytes, at + 1, 2)));
+            size = 3;
+            break;
+        case CONSTANT_Module: case CONSTANT_Package: case CONSTANT_MethodType: size = 3; break;
+        case CONSTANT_MethodHandle: size = 4; break;
+        case CONSTANT_Integer: case CONSTANT_Float: case CONSTANT_Fieldref: case CONSTANT_Methodref:
+        case CONSTANT_InterfaceMethodref: case CONSTANT_NameAndType: case CONSTANT_Dynamic:
+        case CONSTANT_InvokeDynamic: size = 5; break;
+        case CONSTANT_Long: case CONSTANT_Double: size = 9; ++i; break;  // takes two slots
+        default: return false;
+        }
+        at += size;
+        if (at > bytes.size()) {
+            return false;
+        }
+    }
+    for (const auto& n : named) {
+        if (n.second == 0 || n.second >= count || utf8At[n.second] == 0) {
+            return false;
+        }
+        const std::string_view text(bytes.data() + utf8At[n.second], utf8Size[n.second]);
+        if (n.first == CONSTANT_Class) {
+            visitor.onClass(text);
+        } else {
+            visitor.onString(text);
+        }
+    }
+    return true;
+}
+
+ClassReferences classReferencesOf(const std::string& bytes) {
+    struct Collect : ReferenceVisitor {
+        ClassReferences refs;
+        void onClass(std::string_view name) override {
             const size_t dims = name.find_first_not_of('[');
-            if (dims != 0 && dims != std::string::npos) {
+            if (dims != 0 && dims != std::string_view::npos) {
                 // "[[Ljava/sql/Date;"; a primitive array names no class
                 if (name[dims] != 'L' || name.back() != ';') {
-                    continue;
+                    return;
                 }
                 name = name.substr(dims + 1, name.size() - dims - 2);
             }
-            refs.classes.push_back(std::move(name));
+            refs.classes.emplace_back(name);
         }
-    }
-    return refs;
-} catch (const std::out_of_range&) {
-    return ClassReferences();
+        void onString(std::string_view text) override { refs.strings.emplace_back(text); }
+    } collect;
+    return visitReferences(bytes, collect) ? std::move(collect.refs) : ClassReferences();
 }

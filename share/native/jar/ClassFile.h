@@ -4,6 +4,7 @@
 #define CLASSFILE_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The bytes a class header takes: magic, minor_version, major_version.
@@ -32,5 +33,16 @@ struct ClassReferences {
     std::vector<std::string> strings;
 };
 ClassReferences classReferencesOf(const std::string& bytes);
+
+// The same without copying: each class name and string constant in turn,
+// as views into `bytes` (array types as written, "[Ljava/sql/Date;").
+// Returns false when the bytes are not a whole constant pool.
+class ReferenceVisitor {
+public:
+    virtual ~ReferenceVisitor() = default;
+    virtual void onClass(std::string_view name) = 0;
+    virtual void onString(std::string_view text) = 0;
+};
+bool visitReferences(const std::string& bytes, ReferenceVisitor& visitor);
 
 #endif // CLASSFILE_H

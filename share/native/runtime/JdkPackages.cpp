@@ -19,6 +19,7 @@ struct JdkReleaseTable {
 struct Release {
     std::unordered_map<std::string, std::string> packages;
     std::vector<std::string> modules;
+    std::map<std::string, std::vector<std::string>> byModule;
     std::set<std::string> charsets;
 };
 
@@ -36,6 +37,7 @@ const std::map<unsigned, Release>& releases() {
                 r.modules.push_back(module);
                 while (words >> package) {
                     r.packages.emplace(package, module);
+                    r.byModule[module].push_back(package);
                 }
             }
             std::istringstream names(t.charsets);
@@ -80,6 +82,15 @@ std::string jdkModuleOf(unsigned release, const std::string& package) {
 std::vector<std::string> jdkModules(unsigned release) {
     const Release* r = find(release);
     return r ? r->modules : std::vector<std::string>();
+}
+
+std::vector<std::string> jdkPackagesOf(unsigned release, const std::string& module) {
+    const Release* r = find(release);
+    if (!r) {
+        return std::vector<std::string>();
+    }
+    const auto it = r->byModule.find(module);
+    return it == r->byModule.end() ? std::vector<std::string>() : it->second;
 }
 
 bool isExtendedCharset(unsigned release, const std::string& name) {

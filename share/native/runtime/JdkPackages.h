@@ -18,6 +18,9 @@ std::string jdkModuleOf(unsigned release, const std::string& package);
 // Every module of the release.
 std::vector<std::string> jdkModules(unsigned release);
 
+// The packages of one module of the release.
+std::vector<std::string> jdkPackagesOf(unsigned release, const std::string& module);
+
 // Whether `name` (any letter case) names a charset that only jdk.charsets
 // holds in that release (on Linux; Windows runtimes keep a few more in
 // java.base).

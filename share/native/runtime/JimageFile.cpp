@@ -24,6 +24,19 @@ const uint64_t maxPackageResource = 64u << 10;
 enum Attribute { End = 0, Module = 1, Parent = 2, Base = 3, Extension = 4, Offset = 5,
                  Compressed = 6, Uncompressed = 7, AttributeCount = 8 };
 
+bool isPackageName(const std::string& name) {
+    bool start = true;
+    for (const char c : name) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$'
+                            || static_cast<unsigned char>(c) >= 0x80;
+        if (c == '.' ? start : !(letter || (!start && c >= '0' && c <= '9'))) {
+            return false;
+        }
+        start = c == '.';
+    }
+    return !start;
+}
+
 // The container through a function that reads `size` bytes at `offset`
 // (it throws PackError past the end of the file).
 using ReadAt = std::function<std::string(uint64_t offset, uint64_t size)>;
@@ -70,6 +83,9 @@ public:
                 continue;
             }
             const std::string package = string(attributes[Base]);
+            if (!isPackageName(package)) {
+                continue;  // a folder of resources only ("doc-files"), which no class can name
+            }
             const std::string module = moduleWithClasses(package, attributes);
             if (!module.empty()) {
                 found[package] = module;
