@@ -1,5 +1,6 @@
 // Prints what the running JDK's modules hold, for make_table.py: a line
-// "module NAME PACKAGE..." for each module, and a line "charsets NAME..."
+// "module NAME PACKAGE..." for each module (but the JDK's own tools), and a
+// line "charsets NAME..."
 // with every name and alias of the charsets that java.base does not hold.
 import java.lang.module.ModuleDescriptor;
 import java.lang.module.ModuleFinder;
@@ -14,6 +15,12 @@ public class JdkPackages {
         TreeSet<String> lines = new TreeSet<>();
         for (ModuleReference ref : ModuleFinder.ofSystem().findAll()) {
             ModuleDescriptor d = ref.descriptor();
+            // A command-line tool of the JDK that exports nothing: no
+            // application can link against it, and no runtime needs it.
+            boolean tool = d.provides().stream().anyMatch(p -> p.service().equals("java.util.spi.ToolProvider"));
+            if (tool && d.exports().isEmpty()) {
+                continue;
+            }
             lines.add("module " + d.name() + " " + String.join(" ", new TreeSet<>(d.packages())));
         }
         lines.forEach(System.out::println);
