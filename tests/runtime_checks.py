@@ -89,6 +89,31 @@ def check_fixtures(c, tool, work, base, full):
         c.check("%s: a full JDK runtime: no findings" % module, r.returncode == 0 and r.stderr == "", r.stderr)
 
 
+def check_own_applications(c, tool, work, full):
+    """The project's own test applications (the demo's, the window and probe
+    programs) on a full JDK runtime: nothing to report."""
+    inputs, _, _ = pack_checks.make_inputs(os.path.join(work, "own"), os.path.join(work, "unused"))
+    r = run(tool, "--name", "hello", "--input", inputs, "--runtime", full, "--output", os.path.join(work, "own-img"),
+            "--main-class", "hello.Main", "--class-path", "hello.jar", "--class-path", "lib/util.jar", "--replace")
+    c.check("the demo's application on a full JDK runtime: no findings", r.returncode == 0 and r.stderr == "",
+            r.stderr)
+    for name, parts in (("window", ["window"]), ("probe", ["probe", "util"])):
+        sources = {}
+        for root, _, files in (w for part in parts for w in os.walk(os.path.join(HERE, "java", part))):
+            for f in files:
+                if f.endswith(".java"):
+                    with open(os.path.join(root, f)) as text:
+                        body = text.read()
+                    package = body.split("package ", 1)[1].split(";", 1)[0] if "package " in body else ""
+                    sources[(package + "." if package else "") + f[:-5]] = body
+        app = os.path.join(work, "apps", name)
+        main = name + ".Main"
+        pack_checks.make_jar(os.path.join(app, "app.jar"), sources, work, main=main)
+        r = pack(tool, app, full, os.path.join(work, "own-img"))
+        c.check("the %s test application on a full JDK runtime: no findings" % name,
+                r.returncode == 0 and r.stderr == "", r.stderr)
+
+
 def check_rule(c, tool, work, base):
     """What counts: a module accepted as absent, a class nothing reaches,
     what is loaded by name."""
@@ -213,6 +238,7 @@ def main(tool, inspect, build, work):
     run("jlink", "--module-path", os.path.join(JDK, "jmods"), "--add-modules", "ALL-MODULE-PATH", "--output", full,
         check=True)
     check_fixtures(c, tool, work, base, full)
+    check_own_applications(c, tool, work, full)
     check_rule(c, tool, work, base)
     check_virtual_machine(c, tool, inspect, work, base)
     check_class_path(c, tool, work, base)
