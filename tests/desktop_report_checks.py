@@ -15,6 +15,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import pack_checks  # noqa: E402
 from pack_checks import Checks  # noqa: E402
 from linux_launcher_checks import JAVA_HOME, compile_probe, make_image  # noqa: E402
 from linux_package_checks import Display  # noqa: E402
@@ -135,20 +136,10 @@ def check_ended_from_outside(c, d, exe):
                     repr(d.dialogs()) + err.decode("utf-8", "replace")[-500:])
 
 
-def command_line(pid):
-    """A process's command line; "" once it has ended (any other process of
-    the machine may end while /proc is read)."""
-    try:
-        with open("/proc/%s/cmdline" % pid, "rb") as f:
-            return f.read()
-    except OSError:
-        return b""
-
-
 def check_helper_left_behind(c, d, exe):
     p = d.start(exe, "spawn")
     p.wait(timeout=60)
-    helpers = [q for q in os.listdir("/proc") if q.isdigit() and command_line(q) == b"sleep\x0030\x00"]
+    helpers = [q for q in os.listdir("/proc") if q.isdigit() and pack_checks.command_line(q) == b"sleep\x0030\x00"]
     c.check("a process left behind holding the output: the dialog and the exit come at once",
             p.returncode == 2 and helpers and any("failed after starting a helper" in t for t in d.dialogs()),
             repr(d.dialogs()))

@@ -16,6 +16,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+import pack_checks  # noqa: E402
 from pack_checks import Checks  # noqa: E402
 import make_icon  # noqa: E402
 
@@ -291,8 +292,8 @@ def check_failure_report(c, work, pack, image, display):
         time.sleep(1)
         boxes = display.windows("^%s$" % NAME)
         zenity = [p for p in os.listdir("/proc") if p.isdigit() and
-                  open("/proc/%s/cmdline" % p, "rb").read().startswith(b"/usr/bin/zenity")] if found else []
-        shown = open("/proc/%s/cmdline" % zenity[0], "rb").read().decode() if zenity else ""
+                  pack_checks.command_line(p).startswith(b"/usr/bin/zenity")] if found else []
+        shown = pack_checks.command_line(zenity[0]).decode() if zenity else ""
         for box in boxes:
             subprocess.run(["xdotool", "windowfocus", box, "key", "Return"], env=display.env)
         out, err = launcher.communicate(timeout=30)

@@ -103,6 +103,16 @@ def make_jar(jar, sources, work, main=None, release="17", classpath=None):
                     "-C", os.path.join(build, "classes"), "."], check=True)
 
 
+def command_line(pid):
+    """A process's command line; "" once it has ended (any other process of
+    the machine may end while /proc is read)."""
+    try:
+        with open("/proc/%s/cmdline" % pid, "rb") as f:
+            return f.read()
+    except OSError:
+        return b""
+
+
 def make_runtime(root, libjli):
     """The files packing requires of a Linux runtime: libjli.so, and the
     virtual machine that lib/jvm.cfg names."""
