@@ -28,8 +28,8 @@ if(LOFTWICK_FUZZ)
     return()
 endif()
 
-add_executable(loftwick-pack share/native/pack/PackEntry.cpp)
-target_link_libraries(loftwick-pack PRIVATE loftwick-pack-core)
+add_executable(loftwick-pack share/native/command/PackEntry.cpp)
+target_link_libraries(loftwick-pack PRIVATE loftwick-command)
 # Linked statically, zlib and the C++ and C libraries included: it runs on
 # any x86-64 Linux, however old its glibc (checked by the pack checks).
 target_link_options(loftwick-pack PRIVATE -static)

@@ -18,6 +18,7 @@ PACKAGES="
   wine64
   googletest
   zlib1g-dev
+  libtomlplusplus-dev
   libz-mingw-w64-dev
   openjdk-17-jdk-headless
   python3-pefile

@@ -13,9 +13,10 @@ add_executable(loftwick-pack-tests
     tests/AppCheckTest.cpp
     tests/JimageFileTest.cpp
     tests/RuntimeNeedsTest.cpp
+    tests/ProjectFileTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
-target_link_libraries(loftwick-pack-tests PRIVATE loftwick-pack-core gtest_main)
+target_link_libraries(loftwick-pack-tests PRIVATE loftwick-command gtest_main)
 target_compile_definitions(loftwick-pack-tests PRIVATE
     LOFTWICK_T_LAUNCHERS="${LOFTWICK_WINDOWS_BUILD}/bin" LOFTWICK_T_SOURCE="${CMAKE_SOURCE_DIR}")
 loftwick_warnings(loftwick-pack-tests)

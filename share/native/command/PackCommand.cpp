@@ -4,6 +4,8 @@
 #include <functional>
 #include <map>
 
+#include "BuildCommand.h"
+#include "InitCommand.h"
 #include "InstallerCommand.h"
 #include "LinuxPackageCommand.h"
 #include "Options.h"
@@ -21,7 +23,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const usage =
-"usage: loftwick-pack --name NAME --input DIR --runtime DIR --output DIR MAIN [options]\n"
+"usage: loftwick-pack init JAR                  (a project file, loftwick.toml: init --help)\n"
+"       loftwick-pack build [options]            (every artefact it describes: build --help)\n"
+"       loftwick-pack --name NAME --input DIR --runtime DIR --output DIR MAIN [options]\n"
 "       loftwick-pack installer IMAGE [options]   (an .msi of an image: installer --help)\n"
 "       loftwick-pack deb|rpm IMAGE [options]     (Linux packages of an image: deb --help)\n"
 "       loftwick-pack runtime --input DIR --output DIR MAIN  (a runtime made to measure)\n"
@@ -151,6 +155,12 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
                 std::ostream& out, std::ostream& err) {
     if (!args.empty() && args[0] == "installer") {
         return installerCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    if (!args.empty() && args[0] == "build") {
+        return buildCommand(std::vector<std::string>(args.begin() + 1, args.end()), self, out, err);
+    }
+    if (!args.empty() && args[0] == "init") {
+        return initCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
     }
     if (!args.empty() && args[0] == "runtime") {
         return runtimeCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

@@ -1,0 +1,73 @@
+#include "ProjectSchema.h"
+
+namespace {
+
+const std::vector<Spec> applicationKeys = {
+    {"name", Text, "--name", nullptr}, {"input", PathValue, "--input", nullptr},
+    {"main-jar", Text, "--main-jar", nullptr}, {"main-class", Text, "--main-class", nullptr},
+    {"class-path", List, "--class-path", nullptr}, {"main-module", Text, "--main-module", nullptr},
+    {"module-path", List, "--module-path", nullptr}, {"java-options", List, "--java-option", nullptr},
+    {"arguments", List, "--argument", nullptr}, {"splash", PathValue, "--splash", nullptr},
+    {"icon", PathValue, "--icon", nullptr}, {"version", Text, "--app-version", nullptr},
+    {"vendor", Text, "--vendor", nullptr}, {"description", Text, "--description", nullptr},
+    {"product-name", Text, "--product-name", nullptr}, {"copyright", Text, "--copyright", nullptr},
+    {"kind", Text, "--kind", nullptr}, {"utf8-code-page", Flag, "--utf8-code-page", "true"},
+    {"failure-box", Flag, "--no-failure-box", "false"}, {"absent-modules", List, "--absent-module", nullptr},
+};
+const std::vector<Spec> targetKeys = {
+    {"runtime", PathValue, "--runtime", nullptr}, {"output", PathValue, "--output", nullptr},
+    {"launchers", PathValue, "--launchers", nullptr},
+};
+const std::vector<Spec> installerKeys = {
+    {"output", PathValue, "--output", nullptr}, {"scope", Text, "--scope", nullptr},
+    {"file-types", List, "--file-type", nullptr}, {"desktop-shortcut", Flag, "--desktop-shortcut", "true"},
+    {"start-menu-shortcut", Flag, "--no-start-menu-shortcut", "false"},
+    {"upgrade-code", Text, "--upgrade-code", nullptr},
+};
+const std::vector<Spec> packageKeys = {
+    {"package-name", Text, "--package-name", nullptr}, {"location", Text, "--location", nullptr},
+    {"maintainer", Text, "--maintainer", nullptr}, {"license", Text, "--license", nullptr},
+    {"homepage", Text, "--homepage", nullptr}, {"file-types", List, "--file-type", nullptr},
+    {"categories", List, "--category", nullptr}, {"desktop-entry", Flag, "--no-desktop-entry", "false"},
+    {"library-packages", List, "--library-package", nullptr}, {"depends", List, "--depends", nullptr},
+    {"recommends", List, "--recommends", nullptr},
+};
+const std::vector<Spec> debKeys = {{"output", PathValue, "--output", nullptr}};
+const std::vector<Spec> rpmKeys = {{"output", PathValue, "--output", nullptr}, {"release", Text, "--release", nullptr}};
+const std::vector<Spec> jlinkKeys = {
+    {"jdk", PathValue, "--jdk", nullptr}, {"jmods", PathValue, "--jmods", nullptr},
+    {"add-modules", List, "--add-module", nullptr}, {"warned-modules", Flag, "--no-warned-modules", "false"},
+};
+
+} // namespace
+
+const std::map<std::string, std::vector<const std::vector<Spec>*>>& schema() {
+    static const std::map<std::string, std::vector<const std::vector<Spec>*>> sections = {
+        {"application", {&applicationKeys}},
+        {"windows", {&applicationKeys, &targetKeys}},
+        {"linux", {&applicationKeys, &targetKeys}},
+        {"windows.installer", {&installerKeys}},
+        {"windows.jlink", {&jlinkKeys}},
+        {"linux.jlink", {&jlinkKeys}},
+        {"linux.packages", {&packageKeys}},
+        {"linux.deb", {&packageKeys, &debKeys}},
+        {"linux.rpm", {&packageKeys, &rpmKeys}},
+    };
+    return sections;
+}
+
+const Spec* findSpec(const std::string& section, const std::string& key) {
+    for (const std::vector<Spec>* group : schema().at(section)) {
+        for (const Spec& s : *group) {
+            if (key == s.key) {
+                return &s;
+            }
+        }
+    }
+    return nullptr;
+}
+
+
+std::vector<std::string> projectTargets() {
+    return {"windows", "linux"};
+}
