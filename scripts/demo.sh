@@ -33,15 +33,46 @@ cp -r "$build/bin/standin/lib" "$work/runtime/"
 
 windir() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 
-echo "== loftwick-pack: from the application files and a runtime to an image"
-set -x
-"$build/host/bin/loftwick-pack" --name HelloApp --input "$work/app" --runtime "$work/runtime" \
-    --output "$demo" --main-class hello.Main --class-path hello.jar --class-path util.jar \
-    --java-option -Xmx256m --java-option '-Dhello.home=$ROOTDIR' \
-    --argument --greeting --argument 'Hello from $APPDIR' \
-    --icon "$work/hello.ico" --app-version 1.2.0 --vendor "Example Corp" \
-    --description "Hello, the demo application" --copyright "(c) 2026 Example Corp" --replace
-{ set +x; } 2>/dev/null
+# The application described once, for Windows and Linux.
+cat > "$work/loftwick.toml" <<EOF
+[application]
+name = "HelloApp"
+input = "app"
+main-class = "hello.Main"
+class-path = ["hello.jar", "util.jar"]
+java-options = ["-Xmx256m", "-Dhello.home=\$ROOTDIR"]
+arguments = ["--greeting", "Hello from \$APPDIR"]
+icon = "hello.ico"
+version = "1.2.0"
+vendor = "Example Corp"
+description = "Hello, the demo application"
+copyright = "(c) 2026 Example Corp"
+
+[windows]
+runtime = "runtime"
+output = "$demo"
+
+[linux]
+name = "hello"
+runtime = "linux-jre"
+output = "$build/demo-linux"
+java-options = ["-Xmx64m"]
+product-name = "Hello"
+description = "Greets the world, the demo application"
+[linux.jlink]
+
+[linux.packages]
+package-name = "loftwick-demo-hello"
+maintainer = "Example Corp <packages@example.invalid>"
+file-types = [".hello=Hello greeting"]
+[linux.deb]
+output = "$build/loftwick-demo-hello_1.2.0_amd64.deb"
+[linux.rpm]
+output = "$build/loftwick-demo-hello-1.2.0-1.x86_64.rpm"
+EOF
+echo "== loftwick-pack build: the Windows image, from the project file $work/loftwick.toml"
+sed 's/^/   /' "$work/loftwick.toml"
+"$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target windows
 echo
 echo "== A mistake caught when packing, not on the user's machine: a misspelt main class"
 rm -rf "$build/demo-mistake"
@@ -115,11 +146,9 @@ echo
 printf '%s\n' "== Starting the installed application ($installed\\HelloApp.exe):"
 "$run" "$iprefix" "$installed\\HelloApp.exe" installed
 echo
-echo "== Version 1.3.0: packed again, its installer replaces 1.2.0 in one step:"
-"$build/host/bin/loftwick-pack" --name HelloApp --input "$work/app" --runtime "$work/runtime" \
-    --output "$build/demo-1.3.0" --main-class hello.Main --class-path hello.jar --class-path util.jar \
-    --icon "$work/hello.ico" --app-version 1.3.0 --vendor "Example Corp" \
-    --description "Hello, the demo application" --replace
+echo "== Version 1.3.0: built again from the file, the version given for this run; its installer replaces 1.2.0 in one step:"
+"$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target windows --app-version 1.3.0 \
+    --output "$build/demo-1.3.0" | sed 's/^/   /'
 "$build/host/bin/loftwick-pack" installer "$build/demo-1.3.0" --output "$build/HelloApp-1.3.0.msi" \
     --file-type ".hello=Hello greeting" --replace
 msiexec /i "$(windir "$build/HelloApp-1.3.0.msi")"
@@ -137,30 +166,12 @@ WINEPREFIX="$iprefix" wineserver -k 2>/dev/null || true
 rm -rf "$iprefix"
 
 echo
-echo "== Linux: a runtime made to measure (the modules the classes use, by jlink), the image, and a run"
-"$build/host/bin/loftwick-pack" runtime --input "$work/app" --main-class hello.Main --class-path hello.jar \
-    --class-path util.jar --output "$work/linux-jre" --replace | sed 's/^/   /'
-"$build/host/bin/loftwick-pack" --name hello --input "$work/app" --runtime "$work/linux-jre" \
-    --output "$build/demo-linux" --main-class hello.Main --class-path hello.jar --class-path util.jar \
-    --java-option -Xmx64m --replace
+echo "== Linux, from the same file: a runtime made to measure (by jlink), the image, the .deb and the .rpm"
+"$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target linux | sed 's/^/   /'
 (cd "$build/demo-linux" && find bin lib/app -type f | sort | sed 's/^/   /')
 echo "   \$ $build/demo-linux/bin/hello"
 "$build/demo-linux/bin/hello" | sed 's/^/   /'
-
-echo
-echo "== Linux packages: the Linux image as a .deb (and an .rpm), installed, started, removed"
-"$build/host/bin/loftwick-pack" --name hello --input "$work/app" --runtime "$work/linux-jre" \
-    --output "$build/demo-linux" --main-class hello.Main --class-path hello.jar --class-path util.jar \
-    --icon "$work/hello.ico" --app-version 1.2.0 --vendor "Example Corp" \
-    --description "Greets the world, the demo application" --product-name "Hello" --replace >/dev/null
 sed 's/^/   /' "$build/demo-linux/lib/hello.product"
-set -x
-"$build/host/bin/loftwick-pack" deb "$build/demo-linux" --package-name loftwick-demo-hello \
-    --maintainer "Example Corp <packages@example.invalid>" --file-type ".hello=Hello greeting" \
-    --output "$build/loftwick-demo-hello_1.2.0_amd64.deb" --replace
-"$build/host/bin/loftwick-pack" rpm "$build/demo-linux" --package-name loftwick-demo-hello \
-    --output "$build/loftwick-demo-hello-1.2.0-1.x86_64.rpm" --replace >/dev/null
-{ set +x; } 2>/dev/null
 echo "   what dpkg-deb reads from it:"
 dpkg-deb -f "$build/loftwick-demo-hello_1.2.0_amd64.deb" Package Version Depends | sed 's/^/   /'
 sudo=""

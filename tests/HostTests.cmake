@@ -94,6 +94,12 @@ add_test(NAME runtime-checks
                  ${CMAKE_BINARY_DIR}/runtime-checks)
 set_tests_properties(runtime-checks PROPERTIES TIMEOUT 600)
 
+# One project file makes what the command lines make.
+add_test(NAME project-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/project_checks.py
+                 $<TARGET_FILE:loftwick-pack> ${LOFTWICK_WINDOWS_BUILD} ${CMAKE_BINARY_DIR}/project-checks)
+set_tests_properties(project-checks PROPERTIES TIMEOUT 900)
+
 add_test(NAME package-quoting-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/package_quoting_checks.py
                  $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/package-quoting-checks)

@@ -2,6 +2,8 @@
 // command lines it stands for.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "BuildPlan.h"
 #include "ProjectFile.h"
 
@@ -97,4 +99,15 @@ TEST(ProjectFileTest, StepsAndOverrides) {
     EXPECT_EQ(joined(steps[1].args), "deb /p/dist/linux/Notes --maintainer=B <b@c.d> --replace");
     EXPECT_THROW(overrideTakesValue("--no-such-option"), ProjectError);
     EXPECT_FALSE(overrideTakesValue("--utf8-code-page"));
+}
+
+// The complete example of the documentation is a file build accepts.
+TEST(ProjectFileTest, TheDocumentedExampleIsAccepted) {
+    std::ifstream in(std::string(LOFTWICK_T_SOURCE) + "/docs/project-file.md");
+    const std::string doc((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t start = doc.find("```toml\n");
+    ASSERT_NE(start, std::string::npos);
+    const std::string example = doc.substr(start + 8, doc.find("```", start + 8) - start - 8);
+    EXPECT_EQ(refusal(example), "");
+    EXPECT_EQ(buildSteps(parseProject(example, "/p/loftwick.toml"), {}, {}, {}).size(), 7u);
 }
