@@ -2,9 +2,13 @@
 // command lines it stands for.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "BuildPlan.h"
+#include "InitCommand.h"
+#include "JarFixtures.h"
 #include "ProjectFile.h"
 
 namespace {
@@ -110,4 +114,26 @@ TEST(ProjectFileTest, TheDocumentedExampleIsAccepted) {
     const std::string example = doc.substr(start + 8, doc.find("```", start + 8) - start - 8);
     EXPECT_EQ(refusal(example), "");
     EXPECT_EQ(buildSteps(parseProject(example, "/p/loftwick.toml"), {}, {}, {}).size(), 7u);
+}
+
+// init writes what the jar says as TOML strings, comments included: a file
+// name may hold a line break or a quote, and the file still reads back.
+TEST(ProjectFileTest, InitQuotesWhatTheJarSays) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "loftwick-init-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "app");
+    const std::string name = "we\nird\"name";
+    std::ofstream(dir / "app" / (name + "-2.0.jar"), std::ios::binary)
+        << storedZip({{"META-INF/MANIFEST.MF", "Manifest-Version: 1.0\r\nMain-Class: a.Main\r\n\r\n"}});
+    std::ostringstream out, err;
+    ASSERT_EQ(initCommand({(dir / "app" / (name + "-2.0.jar")).string(), "--output", (dir / "p.toml").string()},
+                          out, err), 0) << err.str();
+    std::ifstream in(dir / "p.toml");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.replace(text.find("runtime = \"\""), 12, "runtime = \"jre\"");
+    const Project p = parseProject(text, dir / "p.toml");
+    EXPECT_EQ(p.sections.at("application").at("name").items.at(0), name);
+    EXPECT_EQ(p.sections.at("application").at("main-jar").items.at(0), name + "-2.0.jar");
+    EXPECT_EQ(p.sections.at("application").at("input").items.at(0), (dir / "app").string());
+    std::filesystem::remove_all(dir);
 }

@@ -13,11 +13,12 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const usage =
-"usage: loftwick-pack init JAR [--output FILE] [--replace]\n"
+"usage: loftwick-pack init JAR [--target linux|windows] [--output FILE] [--replace]\n"
 "\n"
 "Writes a first project file (default: loftwick.toml here) for the application\n"
 "whose main jar is JAR: its name and main class from the jar, every other setting\n"
-"as a commented default. Fill in the runtime, then run \"loftwick-pack build\".\n";
+"as a commented default; the target's section (default: linux) is in force, the\n"
+"other's commented. Fill in the runtime, then run \"loftwick-pack build\".\n";
 
 // A TOML basic string.
 std::string tomlString(const std::string& text) {
@@ -48,30 +49,31 @@ std::string guessName(const fs::path& jar) {
     return stem;
 }
 
+// The file, with the target's section in force and the other's commented.
 std::string projectText(const std::string& name, const std::string& input, const std::string& jar,
-                        const std::string& mainClass) {
-#ifdef _WIN32
-    const std::string windows = "", linux = "# ";
-#else
-    const std::string windows = "# ", linux = "";
-#endif
-    return "# The project file of " + name + ": \"loftwick-pack build\" makes every artefact it\n"
+                        const std::string& mainClass, const std::string& target) {
+    const std::string windows = target == "windows" ? "" : "# ", linux = target == "linux" ? "" : "# ";
+    // Every text from the jar goes through tomlString, comments included: a
+    // line break in a file name must not start a line of the file.
+    const std::string shownName = tomlString(name);
+    return "# The project file of " + shownName + ": \"loftwick-pack build\" makes every artefact it\n"
            "# describes. Paths are relative to this file. docs/project-file.md has every setting.\n"
            "\n"
            "[application]\n"
-           "name = " + tomlString(name) + "\n"
+           "name = " + shownName + "\n"
            "input = " + tomlString(input) + "            # the application's files, copied into the image\n"
-           "main-jar = " + tomlString(jar) + (mainClass.empty() ? "   # it names no Main-Class: give main-class and class-path instead" : "   # Main-Class: " + mainClass) + "\n"
+           "main-jar = " + tomlString(jar) + (mainClass.empty() ? "   # it names no Main-Class: give main-class and class-path instead"
+                                                : "   # Main-Class: " + tomlString(mainClass)) + "\n"
            "# java-options = [\"-Xmx512m\"]\n"
            "# arguments = []\n"
            "# version = \"1.0\"\n"
-           "# vendor = " + tomlString(name) + "\n"
-           "# description = " + tomlString(name) + "\n"
-           "# icon = \"" + name + ".ico\"            # .ico (a square .png will do for Linux)\n"
+           "# vendor = " + shownName + "\n"
+           "# description = " + shownName + "\n"
+           "# icon = " + tomlString(name + ".ico") + "            # .ico (a square .png will do for Linux)\n"
            "# kind = \"gui\"                 # gui, console or both\n"
            "# absent-modules = []           # JDK modules the runtime lacks on purpose\n"
            "\n" + linux + "[linux]\n" + linux + "runtime = \"\"                  # the Java runtime to pack (fill it in)\n"
-           "# output = \"dist/linux/" + name + "\"\n"
+           "# output = " + tomlString("dist/linux/" + name) + "\n"
            "\n"
            "# [linux.jlink]                 # make the runtime above with jlink first\n"
            "# jdk = \"/usr/lib/jvm/java-17-openjdk-amd64\"\n"
@@ -82,7 +84,7 @@ std::string projectText(const std::string& name, const std::string& input, const
            "# [linux.deb]\n"
            "# [linux.rpm]\n"
            "\n" + windows + "[windows]\n" + windows + "runtime = \"\"                  # a Java runtime for Windows (fill it in)\n"
-           "# output = \"dist/windows/" + name + "\"\n"
+           "# output = " + tomlString("dist/windows/" + name) + "\n"
            "# [windows.jlink]\n"
            "# jmods = \"jdk-17-windows/jmods\"  # a Windows JDK's, of the same release as this machine's\n"
            "# [windows.installer]           # the .msi\n"
@@ -97,10 +99,13 @@ int initCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         return 0;
     }
     fs::path jar, output = "loftwick.toml";
+    std::string target = "linux";
     bool replace = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--output" && i + 1 < args.size()) {
             output = fs::u8path(args[++i]);
+        } else if (args[i] == "--target" && i + 1 < args.size() && (args[i + 1] == "linux" || args[i + 1] == "windows")) {
+            target = args[++i];
         } else if (args[i] == "--replace") {
             replace = true;
         } else if (args[i].rfind("--", 0) != 0 && jar.empty()) {
@@ -130,7 +135,7 @@ int initCommand(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         const std::string name = guessName(jar);
         std::ofstream file(output, std::ios::binary);
-        file << projectText(name, input.generic_u8string(), jar.filename().u8string(), mainClass);
+        file << projectText(name, input.generic_u8string(), jar.filename().u8string(), mainClass, target);
         if (!file.flush()) {
             throw PackError("cannot write " + output.u8string());
         }
