@@ -26,19 +26,8 @@ std::string packageOf(const std::string& className) {
 // property names such as "java.awt.headless" are not taken for one).
 bool looksLikeClassName(std::string_view s) {
     const size_t dot = s.rfind('.');
-    if (dot == std::string::npos || dot + 1 >= s.size() || s.size() > 200 || s[dot + 1] < 'A'
-        || s[dot + 1] > 'Z') {
-        return false;
-    }
-    bool start = true;
-    for (const char c : s) {
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$';
-        if (c == '.' ? start : !(letter || (!start && c >= '0' && c <= '9'))) {
-            return false;
-        }
-        start = c == '.';
-    }
-    return true;
+    return dot != std::string_view::npos && dot + 1 < s.size() && s.size() <= 200 && s[dot + 1] >= 'A'
+           && s[dot + 1] <= 'Z' && isQualifiedName(s);
 }
 
 // Classes whose output depends on the locale's data.

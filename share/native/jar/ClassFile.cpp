@@ -231,3 +231,16 @@ ClassReferences classReferencesOf(const std::string& bytes) {
     } collect;
     return visitReferences(bytes, collect) ? std::move(collect.refs) : ClassReferences();
 }
+
+bool isQualifiedName(std::string_view name) {
+    bool start = true;
+    for (const char c : name) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$'
+                            || static_cast<unsigned char>(c) >= 0x80;
+        if (c == '.' ? start : !(letter || (!start && c >= '0' && c <= '9'))) {
+            return false;
+        }
+        start = c == '.';
+    }
+    return !start;
+}

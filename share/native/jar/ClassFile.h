@@ -25,6 +25,11 @@ std::string moduleNameOf(const std::string& moduleInfo);
 // none (then "java -m MODULE" refuses to start it).
 std::string moduleMainClassOf(const std::string& moduleInfo);
 
+// Whether `name` is a qualified name of the Java language ("java.sql",
+// "com.acme.Main"): identifiers joined by dots (bytes past ASCII are taken
+// as letters, as UTF-8 identifiers are).
+bool isQualifiedName(std::string_view name);
+
 // What a class refers to, from its constant pool: the classes it names
 // (binary names with '/', array types as their element class) and its
 // string constants. Empty when the bytes are not a whole class file.

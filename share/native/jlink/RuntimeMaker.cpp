@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "ClassFile.h"
 #include "JavaRuntime.h"
 #include "JdkPackages.h"
 #include "PackError.h"
@@ -77,15 +78,7 @@ uint64_t treeSize(const fs::path& dir) {
 } // namespace
 
 bool isModuleName(const std::string& name) {
-    bool start = true;
-    for (const char c : name) {
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$';
-        if (c == '.' ? start : !(letter || (!start && c >= '0' && c <= '9'))) {
-            return false;
-        }
-        start = c == '.';
-    }
-    return !start;
+    return isQualifiedName(name);
 }
 
 RuntimeResult makeRuntime(const RuntimeRequest& r) {

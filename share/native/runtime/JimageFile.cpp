@@ -4,6 +4,7 @@
 #include <functional>
 #include <vector>
 
+#include "ClassFile.h"
 #include "PackError.h"
 
 namespace fs = std::filesystem;
@@ -23,19 +24,6 @@ const uint64_t maxPackageResource = 64u << 10;
 // and `length` big-endian bytes; kind 0 ends the list.
 enum Attribute { End = 0, Module = 1, Parent = 2, Base = 3, Extension = 4, Offset = 5,
                  Compressed = 6, Uncompressed = 7, AttributeCount = 8 };
-
-bool isPackageName(const std::string& name) {
-    bool start = true;
-    for (const char c : name) {
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$'
-                            || static_cast<unsigned char>(c) >= 0x80;
-        if (c == '.' ? start : !(letter || (!start && c >= '0' && c <= '9'))) {
-            return false;
-        }
-        start = c == '.';
-    }
-    return !start;
-}
 
 // The container through a function that reads `size` bytes at `offset`
 // (it throws PackError past the end of the file).
@@ -83,7 +71,7 @@ public:
                 continue;
             }
             const std::string package = string(attributes[Base]);
-            if (!isPackageName(package)) {
+            if (!isQualifiedName(package)) {
                 continue;  // a folder of resources only ("doc-files"), which no class can name
             }
             const std::string module = moduleWithClasses(package, attributes);
