@@ -245,10 +245,20 @@ ProcessResult run(const tstring& exe, const tstring& args, const EnvChanges& env
     // Wine refuses an application name beyond MAX_PATH; the quoted command
     // line names the program as well.
     const wchar_t* appName = exe.size() < MAX_PATH ? exe.c_str() : nullptr;
-    const BOOL ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, standardHandles,
-                                   CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
-                                   workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
-    const DWORD createError = GetLastError();
+    // Under load Wine now and then fails a start with an internal error, and
+    // makes the same start a moment later; any other error is the test's.
+    BOOL ok = FALSE;
+    DWORD createError = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ok = CreateProcessW(appName, cmdLine.data(), nullptr, nullptr, standardHandles,
+                            CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
+                            workDir.empty() ? nullptr : workDir.c_str(), &si, &pi);
+        createError = GetLastError();
+        if (ok || createError != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+        Sleep(500);
+    }
     CloseHandle(errWrite);
     CloseHandle(outWrite);
     if (inRead) {
