@@ -20,24 +20,6 @@ const char* const usage =
 "as a commented default; the target's section (default: linux) is in force, the\n"
 "other's commented. Fill in the runtime, then run \"loftwick-pack build\".\n";
 
-// A TOML basic string.
-std::string tomlString(const std::string& text) {
-    std::string out = "\"";
-    for (const unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04X", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 // "notes-2.1.0.jar" is the application notes.
 std::string guessName(const fs::path& jar) {
     std::string stem = jar.stem().u8string();

@@ -131,6 +131,23 @@ std::string xmlText(const std::string& value, const std::string& what) {
     return out;
 }
 
+std::string tomlString(const std::string& value) {
+    std::string out = "\"";
+    for (const unsigned char c : value) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof(escaped), "\\u%04X", c);
+            out += escaped;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
 std::string roffText(const std::string& value) {
     std::string out = value.empty() || (value[0] != '.' && value[0] != '\'') ? "" : "\\&";
     for (const char c : value) {

@@ -51,6 +51,10 @@ std::string roffText(const std::string& value);
 // A regular expression that matches exactly `value`.
 std::string regexLiteral(const std::string& value);
 
+// A TOML basic string, in double quotes: '"' and '\' escaped, control
+// characters as \uXXXX. Any text fits.
+std::string tomlString(const std::string& value);
+
 // A value as messages show it: in double quotes, control characters and
 // bytes that are not UTF-8 as \xNN, so a message cannot forge lines.
 std::string shownValue(const std::string& value);
