@@ -7,3 +7,6 @@ std::string launchRoad(const AppLauncher&, bool) {
 
 // The runtime's libjli.so takes its home from where it lies, nothing else.
 void checkRuntimeHome(Inspection&, const tstring&) {}
+
+// Linux images carry no Authenticode signatures.
+void checkSignatures(Inspection&, const tstring&) {}

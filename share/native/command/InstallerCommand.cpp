@@ -2,12 +2,14 @@
 
 #include "Installer.h"
 #include "Options.h"
+#include "SignCommand.h"
+#include "SigningOptions.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const usage =
+const std::string usage = std::string(
 "usage: loftwick-pack installer IMAGE [options]\n"
 "\n"
 "Makes one Windows Installer package (.msi) of an application image that\n"
@@ -37,13 +39,16 @@ const char* const usage =
 "\n"
 "Windows Installer compares three version fields and allows 255.255.65535 at\n"
 "most: a version beyond that, or whose fourth field is not 0, is refused. The\n"
-".msi is built by wixl (msitools), which must be on PATH. Sign the executables\n"
-"before making the installer, and the installer afterwards.\n"
+".msi is built by wixl (msitools), which must be on PATH. Without a key, sign the\n"
+"image before making the installer, and the installer afterwards.\n"
 "\n"
 "Exit codes: 0 written; 1 it could not be (the message says why); 2 the\n"
-"command line is wrong.\n";
+"command line is wrong.\n"
+"\n"
+"Signing. With a key, the image is signed first (as 'sign' does), then the\n"
+"installer is made of it and signed in turn.\n") + signingOptionsHelp;
 
-InstallerRequest parse(const std::vector<std::string>& args) {
+InstallerRequest parse(const std::vector<std::string>& args, SigningOptions& signing) {
     InstallerRequest r;
     std::string scope = "user";
     std::vector<std::string> operands, fileTypes;
@@ -65,7 +70,14 @@ InstallerRequest parse(const std::vector<std::string>& args) {
          {"--replace", &r.replace}},
         &operands,
     };
-    const auto seen = parseOptions(args, table);
+    OptionTable all = table;
+    signing.addTo(all);
+    const auto seen = parseOptions(args, all);
+    signing.finish();
+    if (!signing.windowsKeyGiven()
+        && (!signing.request.timestampServers.empty() || signing.request.withoutTimestamp)) {
+        throw UsageError("timestamp options need a key: --pkcs12, --pkcs11 or --sign-command");
+    }
     if (operands.size() != 1) {
         throw UsageError("give the image directory, once");
     }
@@ -96,14 +108,25 @@ int installerCommand(const std::vector<std::string>& args, std::ostream& out, st
         return 0;
     }
     InstallerRequest request;
+    SigningOptions signing;
     try {
-        request = parse(args);
+        request = parse(args, signing);
     } catch (const UsageError& e) {
         err << "loftwick-pack installer: " << e.what() << "\n(--help lists the options)\n";
         return 2;
     }
     try {
+        std::unique_ptr<WindowsSigner> signer;
+        SigningReport report;
+        if (signing.windowsKeyGiven()) {
+            signer.reset(new WindowsSigner(signing.request));
+            signer->signImage(request.image, report);
+        }
         const InstallerResult result = makeInstaller(request);
+        if (signer) {
+            signer->signFile(result.written, result.written.filename(), report);
+            printSigningSummary(report, signing.request, out);
+        }
         out << "Upgrade code: " << result.upgradeCode
             << (result.upgradeCodeDerived ? " (from the publisher and the name; give it with "
                                             "--upgrade-code to keep it if either changes)" : "")

@@ -13,6 +13,7 @@
 #include "Packager.h"
 #include "RuntimeCommand.h"
 #include "RuntimeMaker.h"
+#include "SignCommand.h"
 
 namespace fs = std::filesystem;
 
@@ -29,6 +30,7 @@ const char* const usage =
 "       loftwick-pack installer IMAGE [options]   (an .msi of an image: installer --help)\n"
 "       loftwick-pack deb|rpm IMAGE [options]     (Linux packages of an image: deb --help)\n"
 "       loftwick-pack runtime --input DIR --output DIR MAIN  (a runtime made to measure)\n"
+"       loftwick-pack sign PATH... [options]      (images, .msi, .rpm: sign --help)\n"
 "\n"
 "Makes an application image from a Java application and a Java runtime; for Windows:\n"
 "  OUTPUT\\NAME.exe          the launcher, carrying the application's icon and version\n"
@@ -161,6 +163,9 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
     }
     if (!args.empty() && args[0] == "init") {
         return initCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    if (!args.empty() && args[0] == "sign") {
+        return signCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
     }
     if (!args.empty() && args[0] == "runtime") {
         return runtimeCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

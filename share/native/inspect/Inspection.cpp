@@ -133,6 +133,7 @@ void checkRuntimeView(Inspection& report, const Jvm& jvm, const tstring& launche
         }
     }
     checkRuntimeHome(report, launcherPath);
+    checkSignatures(report, launcherPath);
 }
 
 // Only "false" turns the box off; anything else keeps it, likely unmeant.
@@ -294,6 +295,12 @@ std::string Inspection::text() const {
             }
         }
     }
+    if (!signatures.empty()) {
+        os << "Signatures:\n";
+        for (const Signature& sig : signatures) {
+            os << "  " << sig.file << ": " << sig.state << "\n";
+        }
+    }
     os << "Launch road: " << road << "\n";
     return os.str();
 }
@@ -351,6 +358,13 @@ std::string Inspection::json() const {
        << ",\n  \"arguments\": " << jsonArray(arguments, [](const tstring& a) { return jsonString(a); })
        << ",\n  \"problems\": " << jsonArray(problems, [](const std::string& p) { return jsonString(p); })
        << ",\n  \"warnings\": " << jsonArray(warnings, [](const std::string& w) { return jsonString(w); })
+       << ",\n  \"signatures\": " << jsonArray(signatures, [](const Signature& g) {
+              return "{\"file\": " + jsonString(g.file) + ", \"signed\": " + (g.present ? "true" : "false")
+                     + ", \"valid\": " + (g.valid ? "true" : "false") + ", \"timestamped\": "
+                     + (g.timestamped ? "true" : "false") + ", \"signer\": "
+                     + (g.signer.empty() ? std::string("null") : jsonString(g.signer))
+                     + ", \"state\": " + jsonString(g.state) + "}";
+          })
        << ",\n  \"road\": " << jsonString(road)
        << ",\n  \"exitCode\": " << exitCode() << "\n}\n";
     return os.str();

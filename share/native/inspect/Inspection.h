@@ -25,6 +25,17 @@ struct Inspection {
     std::vector<std::string> warnings;  // what may fail later; no change to the exit code
     std::string road;
 
+    // Each program and library of the image, and its Authenticode signature.
+    struct Signature {
+        std::string file;    // inside the image
+        bool present = false;
+        bool valid = false;
+        bool timestamped = false;
+        std::string signer;
+        std::string state;   // what the check said, in words
+    };
+    std::vector<Signature> signatures;
+
     // 0: nothing wrong, 1: a launch would fail, 2: it starts, but something
     // was dropped or is missing.
     int exitCode() const;
@@ -37,6 +48,9 @@ struct Inspection {
 class AppLauncher;
 std::string launchRoad(const AppLauncher& launcher, bool pathHasAppDir);
 void checkRuntimeHome(Inspection& report, const tstring& launcherPath);
+// The signatures of the image's programs and libraries (Windows); a file
+// changed after it was signed is a problem.
+void checkSignatures(Inspection& report, const tstring& launcherPath);
 
 // Reads the image of the launcher at `launcherPath` as that launcher would
 // when started with `args`; `absentModules` are JDK modules its runtime

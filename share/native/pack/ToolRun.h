@@ -21,4 +21,11 @@ const size_t toolOutputLimit = 64 * 1024;
 bool runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                 const std::filesystem::path& workingDirectory, std::string& output);
 
+// The same, with `input` as the program's standard input: how a password
+// reaches a tool without appearing in any process's arguments. At most a
+// few KiB, which a pipe holds without waiting for the reader.
+bool runProgramWithInput(const std::filesystem::path& program, const std::vector<std::string>& args,
+                         const std::filesystem::path& workingDirectory, const std::string& input,
+                         std::string& output);
+
 #endif // TOOLRUN_H

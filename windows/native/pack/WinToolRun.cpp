@@ -45,8 +45,12 @@ fs::path findProgram(const std::string& name) {
     return searchPath(dirs, L';', fs::path(wide(name) + L".exe"));
 }
 
-bool runProgram(const fs::path& program, const std::vector<std::string>& args,
-                const fs::path& workingDirectory, std::string& output) {
+namespace {
+
+// `input`, when given, is written into a pipe that becomes the program's
+// standard input; it is small enough that the pipe holds it all.
+bool run(const fs::path& program, const std::vector<std::string>& args,
+         const fs::path& workingDirectory, const std::string* input, std::string& output) {
     const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-run");
     const fs::path log = scratch.path / "output.txt";
     bool ok = false;
@@ -54,6 +58,19 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
         const UniqueHandle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        HANDLE readEnd = nullptr, writeEnd = nullptr;
+        if (input && !CreatePipe(&readEnd, &writeEnd, &inherit, 64 * 1024)) {
+            output = "cannot make a pipe (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+        const UniqueHandle reader(readEnd);
+        UniqueHandle writer(writeEnd);
+        if (writer.get()) {
+            SetHandleInformation(writer.get(), HANDLE_FLAG_INHERIT, 0);
+            DWORD written = 0;
+            WriteFile(writer.get(), input->data(), static_cast<DWORD>(input->size()), &written, nullptr);
+            writer.reset();
+        }
         std::wstring commandLine = quoted(program.wstring());
         for (const std::string& arg : args) {
             commandLine += L" " + quoted(wide(arg));
@@ -61,7 +78,7 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
+        startup.hStdInput = reader.get();
         startup.hStdOutput = startup.hStdError = file.get();
         PROCESS_INFORMATION process = {};
         if (file.get() != INVALID_HANDLE_VALUE
@@ -78,4 +95,17 @@ bool runProgram(const fs::path& program, const std::vector<std::string>& args,
     }
     output = fileTail(log, toolOutputLimit);
     return ok;
+}
+
+} // namespace
+
+bool runProgram(const fs::path& program, const std::vector<std::string>& args,
+                const fs::path& workingDirectory, std::string& output) {
+    return run(program, args, workingDirectory, nullptr, output);
+}
+
+bool runProgramWithInput(const fs::path& program, const std::vector<std::string>& args,
+                         const fs::path& workingDirectory, const std::string& input,
+                         std::string& output) {
+    return run(program, args, workingDirectory, &input, output);
 }

@@ -1,0 +1,214 @@
+#include "ImageSigning.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "PackError.h"
+#include "Packager.h"
+#include "ScratchDirectory.h"
+#include "Secret.h"
+#include "TreeWalk.h"
+#include "ZipArchive.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+void checkKey(const SigningRequest& request) {
+    const AuthenticodeKey& key = request.key;
+    switch (key.kind) {
+    case KeyKind::None:
+        throw PackError("give a key: --pkcs12 FILE, --pkcs11 URI or --sign-command COMMAND");
+    case KeyKind::Pkcs11:
+        if (key.pkcs11Module.empty() || key.certificates.empty()) {
+            throw PackError("a PKCS#11 key needs its module (--pkcs11-module LIBRARY) and its "
+                            "certificate chain (--certificate FILE, PEM)");
+        }
+        if (lower(key.pkcs11Uri).find("pin-value=") != std::string::npos) {
+            throw PackError("the PKCS#11 URI holds its PIN (pin-value), which every process "
+                            "could read in the command line: give it with --password-env or "
+                            "--password-file instead");
+        }
+        break;
+    default:
+        break;
+    }
+    checkDigest(request.digest);
+    if (!request.withoutTimestamp && request.timestampServers.empty()) {
+        throw PackError("give a timestamp server (--timestamp URL, repeatable): without a "
+                        "timestamp the signature ends with its certificate. --no-timestamp "
+                        "signs without one");
+    }
+}
+
+// Launchers first: the files Windows starts are the ones users see.
+std::vector<fs::path> peFilesOf(const fs::path& image) {
+    std::vector<fs::path> top, rest;
+    for (const TreeEntry& entry : walkTree(image, "the image")) {
+        if (entry.directory || !isPeFile(image / entry.relative)) {
+            continue;
+        }
+        (entry.relative.has_parent_path() ? rest : top).push_back(entry.relative);
+    }
+    top.insert(top.end(), rest.begin(), rest.end());
+    return top;
+}
+
+bool isJarSigned(const ZipArchive& jar) {
+    for (const ZipArchive::Entry& e : jar.entries()) {
+        const std::string name = lower(e.name);
+        if (name.rfind("meta-inf/", 0) == 0 && name.size() > 12
+            && name.compare(name.size() - 3, 3, ".sf") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool isPeFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char head[64] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof(head)) || head[0] != 'M' || head[1] != 'Z') {
+        return false;
+    }
+    const uint32_t offset = head[60] | head[61] << 8 | head[62] << 16 | static_cast<uint32_t>(head[63]) << 24;
+    char signature[4] = {};
+    in.seekg(offset);
+    return offset < (1u << 20) && in.read(signature, 4) && std::equal(signature, signature + 4, "PE\0\0");
+}
+
+WindowsSigner::WindowsSigner(const SigningRequest& request) : request(request) {
+    checkKey(request);
+    secret = readSecret(request.key.secret, request.key.kind == KeyKind::Pkcs11 ? "PIN" : "password");
+}
+
+SigningOutcome WindowsSigner::signOne(const fs::path& file, const fs::path& shownAs) const {
+    // Everything happens beside the file; it is replaced only when signed,
+    // timestamped and verified.
+    const ScratchDirectory scratch(file);
+    const fs::path name = file.filename();
+    const fs::path unsignedCopy = scratch.path / ("unsigned-" + name.u8string());
+    const fs::path signedCopy = scratch.path / ("signed-" + name.u8string());
+    const fs::path stamped = scratch.path / name;
+    SigningOutcome outcome{shownAs, true, {}, {}};
+    const SignatureState before = tool.verify(file, request.caFile, request.tsaCaFile);
+    if (before.present) {
+        if (!before.digestMatches) {
+            throw PackError(shown(shownAs) + " was changed after its vendor signed it: "
+                            "put the vendor's own file back rather than sign this one");
+        }
+        outcome.note = "its own signature did not verify: " + before.problem;
+        tool.removeSignature(file, unsignedCopy, shown(shownAs));
+    } else {
+        fs::copy_file(file, unsignedCopy);
+    }
+    tool.sign(unsignedCopy, signedCopy, request, secret, shown(shownAs));
+    if (request.withoutTimestamp) {
+        fs::rename(signedCopy, stamped);
+    } else {
+        tool.addTimestamp(signedCopy, stamped, request, shown(shownAs));
+    }
+    outcome.state = tool.verify(stamped, request.caFile, request.tsaCaFile);
+    const bool chainOk = outcome.state.chainVerified || request.caFile.empty();
+    if (!outcome.state.digestMatches || !chainOk
+        || (!request.withoutTimestamp && outcome.state.timestamp.empty())) {
+        throw PackError("the signature of " + shown(shownAs) + " does not verify: "
+                        + (outcome.state.problem.empty() ? "it has no timestamp" : outcome.state.problem));
+    }
+    fs::rename(stamped, file);
+    return outcome;
+}
+
+void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, SigningReport& report) const {
+    SignatureState state = tool.verify(file, fs::path(), fs::path());
+    if (!state.valid && state.digestMatches && !request.caFile.empty()) {
+        // Signed by this key before: its own CA vouches for it.
+        state = tool.verify(file, request.caFile, request.tsaCaFile);
+    }
+    if (state.valid) {
+        report.files.push_back({shownAs, false, state, {}});
+        return;
+    }
+    report.files.push_back(signOne(file, shownAs));
+}
+
+void WindowsSigner::signImage(const fs::path& image, SigningReport& report) const {
+    const std::vector<fs::path> files = peFilesOf(image);
+    if (files.empty()) {
+        throw PackError(shown(image) + " holds no Windows program: is it a Windows image?");
+    }
+    for (const fs::path& relative : files) {
+        const bool launcher = !relative.has_parent_path();
+        if (launcher) {
+            // Ours, and the user's to sign, even when signed before.
+            report.files.push_back(signOne(image / relative, relative));
+        } else {
+            keepOrSign(image / relative, relative, report);
+        }
+    }
+    const std::vector<std::string> jni = jniLibraryWarnings(image);
+    report.warnings.insert(report.warnings.end(), jni.begin(), jni.end());
+}
+
+void WindowsSigner::signFile(const fs::path& file, const fs::path& shownAs, SigningReport& report) const {
+    report.files.push_back(signOne(file, shownAs));
+}
+
+std::vector<std::string> jniLibraryWarnings(const fs::path& image) {
+    std::vector<std::string> warnings;
+    for (const TreeEntry& entry : walkTree(image, "the image")) {
+        if (entry.directory || lower(entry.relative.extension().u8string()) != ".jar") {
+            continue;
+        }
+        const ZipArchive jar(image / entry.relative, shown(entry.relative));
+        std::vector<std::string> libraries;
+        for (const ZipArchive::Entry& e : jar.entries()) {
+            if (lower(fs::u8path(e.name).extension().u8string()) == ".dll") {
+                libraries.push_back(e.name);
+            }
+        }
+        if (libraries.empty()) {
+            continue;
+        }
+        std::string list;
+        for (const std::string& name : libraries) {
+            list += (list.empty() ? "" : ", ") + name;
+        }
+        warnings.push_back(
+                shown(entry.relative) + " holds native libraries (" + list + ") that are unpacked "
+                "and loaded at run time unsigned, which Smart App Control blocks; signing them "
+                "means rewriting the jar"
+                + (isJarSigned(jar) ? ", which would break the jar's own signature: ask its "
+                                      "vendor for signed libraries"
+                                    : ": sign them before they go into the jar, or ship them "
+                                      "signed in the image and load them from there"));
+    }
+    return warnings;
+}
+
+std::string signingSummary(const SigningReport& report) {
+    std::string text;
+    for (const SigningOutcome& o : report.files) {
+        text += std::string(o.signedNow ? "  signed  " : "  kept    ") + o.file.u8string() + "\n"
+                + "          by " + (o.state.signer.empty() ? "(unknown)" : o.state.signer) + ", "
+                + (o.state.timestamp.empty() ? "no timestamp" : "timestamped " + o.state.timestamp)
+                + (o.state.valid ? ", verified" : o.state.problem.empty() ? "" : ", " + o.state.problem)
+                + "\n";
+        if (!o.note.empty()) {
+            text += "          (" + o.note + ")\n";
+        }
+    }
+    for (const std::string& w : report.warnings) {
+        text += "Warning: " + w + "\n";
+    }
+    return text;
+}

@@ -1,0 +1,58 @@
+// Signing a Windows image and its installer in the order Windows needs:
+// the launchers, then every other program and library that is not validly
+// signed, and the .msi only once it holds the signed image. A file is
+// written once, when its signature is complete, and never touched again.
+#ifndef IMAGESIGNING_H
+#define IMAGESIGNING_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Authenticode.h"
+#include "SigningRequest.h"
+
+struct SigningOutcome {
+    std::filesystem::path file;  // as the user named it, or inside the image
+    bool signedNow = false;      // false: kept, its vendor's signature verified
+    SignatureState state;        // as verified afterwards
+    std::string note;            // why a signed file was signed again
+};
+
+struct SigningReport {
+    std::vector<SigningOutcome> files;
+    std::vector<std::string> warnings;
+};
+
+// Whether the file starts as a PE image does ("MZ", then "PE\0\0").
+bool isPeFile(const std::filesystem::path& file);
+
+class WindowsSigner {
+public:
+    // Reads the secret and checks the request; throws PackError.
+    explicit WindowsSigner(const SigningRequest& request);
+
+    // Every PE file of the image, launchers first; adds to `report`.
+    void signImage(const std::filesystem::path& image, SigningReport& report) const;
+    // One PE file or .msi.
+    void signFile(const std::filesystem::path& file, const std::filesystem::path& shownAs,
+                  SigningReport& report) const;
+
+private:
+    SigningOutcome signOne(const std::filesystem::path& file, const std::filesystem::path& shownAs) const;
+    void keepOrSign(const std::filesystem::path& file, const std::filesystem::path& shownAs,
+                    SigningReport& report) const;
+
+    SigningRequest request;
+    Authenticode tool;
+    std::string secret;
+};
+
+// The .dll entries of the image's jars, which are unpacked and loaded at
+// run time unsigned: one warning each jar.
+std::vector<std::string> jniLibraryWarnings(const std::filesystem::path& image);
+
+// The summary printed after signing: each file, its signer, its timestamp.
+std::string signingSummary(const SigningReport& report);
+
+#endif // IMAGESIGNING_H

@@ -1,0 +1,92 @@
+#include "RpmSigning.h"
+
+#include <fstream>
+
+#include "PackError.h"
+#include "Packager.h"
+#include "Quoting.h"
+#include "ScratchDirectory.h"
+#include "Secret.h"
+#include "ToolRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path needProgram(const std::string& name, const std::string& package) {
+    const fs::path program = findProgram(name);
+    if (program.empty()) {
+        throw PackError("signing an .rpm needs " + name + " on PATH (sudo apt install " + package + ")");
+    }
+    return program;
+}
+
+// A key id, fingerprint or address: what gpg's --local-user takes, and
+// nothing a macro or an option could be made of.
+void checkKeyName(const std::string& key) {
+    if (key.empty() || key.size() > 256 || key.front() == '-') {
+        throw PackError("give the GPG key for .rpm files with --gpg-key ID");
+    }
+    for (const char c : key) {
+        if (!std::isalnum(static_cast<unsigned char>(c)) && std::string("@._+<> -").find(c) == std::string::npos) {
+            throw PackError("the GPG key \"" + shownValue(key) + "\" is not a key id, fingerprint or address");
+        }
+    }
+}
+
+std::string run(const fs::path& program, const std::vector<std::string>& args, const fs::path& dir,
+                const std::string& what) {
+    std::string output;
+    if (!runProgram(program, args, dir, output)) {
+        throw PackError(what + " failed:\n" + output);
+    }
+    return output;
+}
+
+} // namespace
+
+std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
+    checkKeyName(request.gpgKey);
+    const fs::path rpmsign = needProgram("rpmsign", "rpm");
+    const fs::path rpmTool = needProgram("rpm", "rpm");
+    const fs::path gpg = needProgram("gpg", "gpg");
+    const std::string passphrase = readSecret(request.gpgPassphrase, "GPG passphrase");
+    const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-rpmsign");
+    fs::permissions(scratch.path, fs::perms::owner_all, fs::perm_options::replace);
+    const fs::path dir = rpm.parent_path().empty() ? fs::path(".") : rpm.parent_path();
+
+    // Debian's rpm asks for gpg2, which Debian does not ship: name gpg.
+    std::vector<std::string> args = {
+        "--define", "__gpg " + rpmMacroText(gpg.u8string(), "the gpg program's path"),
+        "--define", "_gpg_name " + rpmMacroText(request.gpgKey, "the GPG key"),
+    };
+    if (request.gpgPassphrase.given()) {
+        const fs::path file = scratch.path / "passphrase";
+        {
+            std::ofstream out(file, std::ios::binary);
+            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+            out << passphrase;
+        }
+        args.insert(args.end(), {"--define", "_gpg_sign_cmd_extra_args --batch --pinentry-mode loopback "
+                                             "--passphrase-file " + rpmMacroText(file.u8string(), "a path")});
+    }
+    args.insert(args.end(), {"--addsign", fs::absolute(rpm).u8string()});
+    run(rpmsign, args, dir, "rpmsign");
+
+    // Checked against the signing key alone, not whatever the machine trusts.
+    const fs::path key = scratch.path / "key.asc";
+    run(gpg, {"--batch", "--armor", "--output", key.u8string(), "--export", request.gpgKey}, dir,
+        "exporting the public key");
+    const fs::path db = scratch.path / "rpmdb";
+    fs::create_directories(db);
+    run(rpmTool, {"--dbpath", db.u8string(), "--import", key.u8string()}, dir, "rpm --import");
+    std::string said;
+    const bool ok = runProgram(rpmTool, {"--dbpath", db.u8string(), "-K", fs::absolute(rpm).u8string()}, dir, said);
+    if (!ok || said.find("signatures OK") == std::string::npos) {
+        throw PackError("the signed package does not check: rpm -K said:\n" + said);
+    }
+    while (!said.empty() && said.back() == '\n') {
+        said.pop_back();
+    }
+    return said;
+}
