@@ -1,9 +1,10 @@
 #!/bin/sh
 # Installs what the build and the tests need on a Debian machine (with
-# "fuzz", what make fuzz needs too): the
-# toolchains, Wine, the package builders and their checkers, a desktop's
-# pieces for Xvfb (zenity, xdg-utils), and the libraries the Java runtime's
-# desktop module needs, which the test package depends on.
+# "fuzz", what make fuzz needs too): the toolchains, Wine, the package
+# builders and their checkers, a desktop's pieces for Xvfb (zenity,
+# xdg-utils), the signing tools (osslsigncode, a softhsm2 token and its
+# PKCS#11 engine, gnupg), and the libraries the Java runtime's desktop
+# module needs, which the test package depends on.
 # Idempotent: a machine that has everything pays one dpkg query and nothing more.
 set -eu
 
@@ -23,6 +24,9 @@ PACKAGES="
   openjdk-17-jdk-headless
   python3-pefile
   osslsigncode
+  softhsm2
+  libengine-pkcs11-openssl
+  gnupg
   wixl
   msitools
   zip

@@ -14,6 +14,7 @@ add_executable(loftwick-pack-tests
     tests/JimageFileTest.cpp
     tests/RuntimeNeedsTest.cpp
     tests/ProjectFileTest.cpp
+    tests/SigningTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
 target_link_libraries(loftwick-pack-tests PRIVATE loftwick-command gtest_main)
@@ -112,3 +113,10 @@ add_test(NAME linux-package-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/linux_package_checks.py
                  $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/linux-package-checks)
 set_tests_properties(linux-package-checks PROPERTIES TIMEOUT 900)
+
+# Signing offline: a CA, a timestamp authority on 127.0.0.1 and a softhsm2
+# token made by the test; osslsigncode, msiextract, Wine and rpm check.
+add_test(NAME signing-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/signing_checks.py
+                 ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/signing-checks)
+set_tests_properties(signing-checks PROPERTIES TIMEOUT 600)

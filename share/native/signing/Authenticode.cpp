@@ -12,13 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isMsi(const fs::path& file) {
-    std::string ext = file.extension().u8string();
-    for (char& c : ext) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return ext == ".msi";
-}
 
 // Tools run in the file's directory; every path they get is whole.
 std::string arg(const fs::path& path) {
@@ -53,6 +46,14 @@ std::string valueAfter(const std::string& output, const std::string& label, size
     return value;
 }
 
+// Where -readpass reads the secret from this process's pipe. osslsigncode
+// 2.9 takes "-"; 2.5 (Debian 12's own) opens whatever file it is given.
+#ifdef _WIN32
+const char* const standardInput = "-";
+#else
+const char* const standardInput = "/dev/stdin";
+#endif
+
 std::vector<std::string> keyArguments(const SigningRequest& request, bool withSecret) {
     const AuthenticodeKey& key = request.key;
     std::vector<std::string> args;
@@ -63,7 +64,7 @@ std::vector<std::string> keyArguments(const SigningRequest& request, bool withSe
                 "-certs", key.certificates.u8string()};
     }
     if (withSecret) {
-        args.insert(args.end(), {"-readpass", "-"});
+        args.insert(args.end(), {"-readpass", standardInput});
     }
     return args;
 }
@@ -87,6 +88,11 @@ Authenticode::Authenticode() : program(findProgram("osslsigncode")) {
         throw PackError("signing Windows files needs osslsigncode on PATH "
                         "(sudo apt install osslsigncode)");
     }
+    // Newer versions fetch revocation lists while verifying unless told
+    // not to; older ones never do, and refuse the options.
+    std::string help;
+    runProgram(program, {"verify", "--help"}, fs::current_path(), help);
+    offlineOptions = help.find("-ignore-crl") != std::string::npos;
 }
 
 void Authenticode::sign(const fs::path& in, const fs::path& out, const SigningRequest& request,
@@ -113,10 +119,10 @@ void Authenticode::sign(const fs::path& in, const fs::path& out, const SigningRe
     std::vector<std::string> args = {"sign"};
     const std::vector<std::string> key = keyArguments(request, !secret.empty());
     args.insert(args.end(), key.begin(), key.end());
+    // No MsiDigitalSignatureEx stream: osslsigncode 2.5 could then not add
+    // the timestamp afterwards without the option, and a signing service's
+    // client may not write one either.
     args.insert(args.end(), {"-h", request.digest});
-    if (isMsi(in)) {
-        args.push_back("-add-msi-dse");
-    }
     args.insert(args.end(), {"-in", arg(in), "-out", arg(out)});
     ok = runProgramWithInput(program, args, fs::absolute(out).parent_path(), secret + "\n", output);
     if (!ok) {
@@ -134,9 +140,6 @@ void Authenticode::addTimestamp(const fs::path& in, const fs::path& out,
                 std::this_thread::sleep_for(std::chrono::seconds(attempt - 1));
             }
             std::vector<std::string> args = {"add", "-h", request.digest, "-ts", server};
-            if (isMsi(in)) {
-                args.push_back("-add-msi-dse");
-            }
             args.insert(args.end(), {"-in", arg(in), "-out", arg(out)});
             std::string output;
             if (runProgram(program, args, fs::absolute(out).parent_path(), output)) {
@@ -155,7 +158,10 @@ void Authenticode::addTimestamp(const fs::path& in, const fs::path& out,
 
 SignatureState Authenticode::verify(const fs::path& file, const fs::path& caFile,
                                     const fs::path& tsaCaFile) const {
-    std::vector<std::string> args = {"verify", "-ignore-cdp", "-ignore-crl"};
+    std::vector<std::string> args = {"verify"};
+    if (offlineOptions) {
+        args.insert(args.end(), {"-ignore-cdp", "-ignore-crl"});
+    }
     if (!caFile.empty()) {
         args.insert(args.end(), {"-CAfile", caFile.u8string()});
     }
@@ -189,21 +195,35 @@ SignatureState readVerifyOutput(const std::string& output, bool exitedWithZero) 
     const std::string current = valueAfter(output, "Current message digest");
     const std::string calculated = valueAfter(output, "Calculated message digest");
     // A PE file prints both digests; an .msi prints its digests only where
-    // one differs. Either way a difference is marked MISMATCH.
-    state.digestMatches = output.find("MISMATCH") == std::string::npos
-                          && (current.empty() || current == calculated);
+    // one differs. Either way a difference is marked MISMATCH. The PE
+    // checksum is no part of what is signed, and Windows ignores it.
+    bool mismatch = false;
+    for (size_t at = output.find("MISMATCH"); at != std::string::npos; at = output.find("MISMATCH", at + 1)) {
+        const size_t lineStart = output.rfind('\n', at);
+        const std::string line = output.substr(lineStart == std::string::npos ? 0 : lineStart + 1, at);
+        mismatch = mismatch || line.rfind("Calculated PE checksum", 0) != 0;
+    }
+    state.digestMatches = !mismatch && (current.empty() || current == calculated);
     const size_t signerBlock = output.find("Signer's certificate:");
     if (signerBlock != std::string::npos) {
         state.signer = valueAfter(output, "Subject:", signerBlock);
     }
-    const std::string time = valueAfter(output, "Timestamp time:");
-    state.timestamp = time;
-    state.chainVerified = output.find("Signature verification: ok") != std::string::npos;
+    // 2.9 says "Timestamp time:", 2.5 "The signature is timestamped:".
+    state.timestamp = valueAfter(output, "Timestamp time:");
+    if (state.timestamp.empty()) {
+        state.timestamp = valueAfter(output, "The signature is timestamped:");
+    }
+    // A line of its own: "Timestamp Server Signature verification: ok" is
+    // the timestamp's, not the signer's.
+    state.chainVerified = ("\n" + output).find("\nSignature verification: ok") != std::string::npos;
     state.valid = exitedWithZero && state.digestMatches && state.chainVerified;
     if (!state.digestMatches) {
         state.problem = "the file was changed after it was signed (its digest no longer matches)";
     } else if (!state.chainVerified) {
         const std::string reason = valueAfter(output, "Verify error:");
+        state.unknownRoot = reason == "unable to get local issuer certificate"
+                            || reason == "unable to get issuer certificate"
+                            || reason == "self-signed certificate in certificate chain";
         state.problem = "its certificate chain does not verify"
                         + (reason.empty() ? std::string() : " (" + reason + ")");
     } else if (!exitedWithZero) {

@@ -15,6 +15,7 @@ struct SignatureState {
     bool digestMatches = false;  // and the file is what was signed
     bool chainVerified = false;  // to the CA file given (or the machine's)
     bool valid = false;          // everything osslsigncode checks passed
+    bool unknownRoot = false;    // the chain ends at a root the CA file lacks
     std::string signer;          // the signing certificate's subject
     std::string timestamp;       // the RFC 3161 time, empty without one
     std::string problem;         // why it is not valid
@@ -51,6 +52,7 @@ public:
 
 private:
     std::filesystem::path program;
+    bool offlineOptions = false;  // it knows -ignore-cdp and -ignore-crl
 };
 
 // Reads what `osslsigncode verify` printed (exposed for tests).

@@ -138,6 +138,16 @@ void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, Si
         report.files.push_back({shownAs, false, state, {}});
         return;
     }
+    // Intact, but vouched for by a root this machine does not carry (the
+    // system DLLs a runtime ships are signed by Microsoft, whose roots
+    // Windows has and Linux bundles lack): the vendor's signature is what
+    // Windows will check, so it stays, and the user is told whose it is.
+    if (state.digestMatches && state.unknownRoot && !state.timestamp.empty()) {
+        report.files.push_back({shownAs, false, state, "its chain ends at a root this machine's CA "
+                                "bundle lacks: Windows checks it against its own"});
+        report.unknownRoots.insert(state.signer);
+        return;
+    }
     report.files.push_back(signOne(file, shownAs));
 }
 
@@ -201,11 +211,21 @@ std::string signingSummary(const SigningReport& report) {
         text += std::string(o.signedNow ? "  signed  " : "  kept    ") + o.file.u8string() + "\n"
                 + "          by " + (o.state.signer.empty() ? "(unknown)" : o.state.signer) + ", "
                 + (o.state.timestamp.empty() ? "no timestamp" : "timestamped " + o.state.timestamp)
-                + (o.state.valid ? ", verified" : o.state.problem.empty() ? "" : ", " + o.state.problem)
+                + (o.state.valid ? ", verified"
+                   : o.state.problem.empty() || (!o.signedNow && !o.note.empty()) ? ""
+                   : ", " + o.state.problem)
                 + "\n";
         if (!o.note.empty()) {
             text += "          (" + o.note + ")\n";
         }
+    }
+    if (!report.unknownRoots.empty()) {
+        std::string signers;
+        for (const std::string& signer : report.unknownRoots) {
+            signers += "\n  " + signer;
+        }
+        text += "Warning: files kept whose signers' roots this machine cannot check (make sure "
+                "you expect them):" + signers + "\n";
     }
     for (const std::string& w : report.warnings) {
         text += "Warning: " + w + "\n";

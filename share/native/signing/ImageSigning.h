@@ -6,6 +6,7 @@
 #define IMAGESIGNING_H
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,14 @@
 
 struct SigningOutcome {
     std::filesystem::path file;  // as the user named it, or inside the image
-    bool signedNow = false;      // false: kept, its vendor's signature verified
+    bool signedNow = false;      // false: kept, its vendor's signature intact
     SignatureState state;        // as verified afterwards
     std::string note;            // why a signed file was signed again
 };
 
 struct SigningReport {
     std::vector<SigningOutcome> files;
+    std::set<std::string> unknownRoots;  // signers of files kept unchecked to the root
     std::vector<std::string> warnings;
 };
 
