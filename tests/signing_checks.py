@@ -369,6 +369,46 @@ def check_rpm(c, pack, work):
         f.write(data)
     k = run("rpm", "--dbpath", db, "-K", tampered, check=False)
     c.check("rpm -K fails a tampered copy", k.returncode != 0, k.stdout.decode())
+    return env, secret, db
+
+
+PROJECT_SIGNING = """
+[windows.signing]
+pkcs12 = "{p12}"
+password-env = "LOFTWICK_TEST_P12"
+timestamp = ["{url}"]
+ca-file = "{ca}"
+
+[linux.signing]
+gpg-key = "test@loftwick.invalid"
+gpg-passphrase-file = "{passphrase}"
+"""
+
+
+def check_project_build(c, build, pack, pki, gpg_env, passphrase, db, work):
+    """The project file's signing sections: one build signs the Windows image,
+    its .msi and the .rpm."""
+    import project_checks
+    root = os.path.join(work, "project-build")
+    shutil.rmtree(root, ignore_errors=True)
+    os.makedirs(root)
+    project = project_checks.make_project(root, build)
+    with timestamp_authority(pki) as url:
+        with open(os.path.join(project, "loftwick.toml"), "a") as f:
+            f.write(PROJECT_SIGNING.format(p12=pki.p12, url=url, ca=pki.ca, passphrase=passphrase))
+        r = run(pack, "build", "--file", os.path.join(project, "loftwick.toml"), check=False,
+                env={**gpg_env, "LOFTWICK_TEST_P12": PASSWORD, "HOME": os.path.join(root, "home")})
+    out = (r.stdout + r.stderr).decode(errors="replace")
+    c.check("build with signing sections runs", r.returncode == 0, out)
+    dist = os.path.join(project, "dist")
+    unsigned = [p for p in pe_files(os.path.join(dist, "windows")) if not verify(pki, p)[0]]
+    c.check("build: every program and library of the Windows image verifies", not unsigned, "\n".join(unsigned))
+    msis = glob.glob(os.path.join(dist, "*.msi"))
+    c.check("build: the .msi verifies", len(msis) == 1 and verify(pki, msis[0])[0], str(msis))
+    rpms = glob.glob(os.path.join(dist, "*.rpm"))
+    k = run("rpm", "--dbpath", db, "-K", *rpms, check=False)
+    c.check("build: rpm -K passes the .rpm", len(rpms) == 1 and k.returncode == 0
+            and b"signatures OK" in k.stdout, k.stdout.decode() + str(rpms))
 
 
 def main():
@@ -389,7 +429,8 @@ def main():
     check_extracted_and_tampered(c, build, pki, path11, msi11, work)
     check_signed_image_starts(c, build, path11, work)
     check_refusals(c, build, pack, pki, work)
-    check_rpm(c, pack, work)
+    gpg_env, passphrase, db = check_rpm(c, pack, work)
+    check_project_build(c, build, pack, pki, gpg_env, passphrase, db, work)
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 

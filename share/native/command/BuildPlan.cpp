@@ -159,12 +159,19 @@ std::vector<BuildStep> buildSteps(const Project& project, const std::vector<std:
             imageOptions.push_back({"--replace", {}});
             steps.push_back({target, "image", flatten(imageOptions), fs::path()});
         }
+        // A step that signs what it makes takes the signing section's keys too.
+        const std::string signing = target + ".signing";
         const auto package = [&](const std::string& what, const std::string& section,
-                                 const std::vector<std::string>& sections) {
+                                 std::vector<std::string> sections) {
             if (!project.has(section) || !wanted(only, what)) {
                 return;
             }
-            StepOptions step(project, sections, schema().at(section));
+            std::vector<const std::vector<Spec>*> groups = schema().at(section);
+            if (project.has(signing) && (what == "msi" || what == "rpm")) {
+                sections.push_back(signing);
+                groups.push_back(&groupOf(signing, 0));
+            }
+            StepOptions step(project, sections, groups);
             Options options = step.options();
             override(options, step, overrides);
             options.push_back({"--replace", {}});
@@ -178,6 +185,18 @@ std::vector<BuildStep> buildSteps(const Project& project, const std::vector<std:
         };
         if (target == "windows") {
             package("msi", "windows.installer", {"windows.installer"});
+            const bool msiSigns = project.has("windows.installer") && wanted(only, "msi");
+            if (project.has(signing) && wanted(only, "image") && !msiSigns) {
+                // No installer to sign the image on its way: a step of its own.
+                StepOptions step(project, {signing}, {&groupOf(signing, 0)});
+                Options options = step.options();
+                override(options, step, overrides);
+                std::vector<std::string> args = {"sign", imageDir};
+                for (const std::string& a : flatten(options)) {
+                    args.push_back(a);
+                }
+                steps.push_back({target, "sign", args, fs::path()});
+            }
         } else {
             package("deb", "linux.deb", {"linux.deb", "linux.packages"});
             package("rpm", "linux.rpm", {"linux.rpm", "linux.packages"});

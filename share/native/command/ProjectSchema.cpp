@@ -34,6 +34,19 @@ const std::vector<Spec> packageKeys = {
 };
 const std::vector<Spec> debKeys = {{"output", PathValue, "--output", nullptr}};
 const std::vector<Spec> rpmKeys = {{"output", PathValue, "--output", nullptr}, {"release", Text, "--release", nullptr}};
+// A key is named by where it is kept, never given: no secret is in the file.
+const std::vector<Spec> windowsSigningKeys = {
+    {"pkcs12", PathValue, "--pkcs12", nullptr}, {"pkcs11", Text, "--pkcs11", nullptr},
+    {"pkcs11-module", PathValue, "--pkcs11-module", nullptr}, {"certificate", PathValue, "--certificate", nullptr},
+    {"sign-command", Text, "--sign-command", nullptr}, {"password-env", Text, "--password-env", nullptr},
+    {"password-file", PathValue, "--password-file", nullptr}, {"timestamp", List, "--timestamp", nullptr},
+    {"no-timestamp", Flag, "--no-timestamp", "true"}, {"digest", Text, "--digest", nullptr},
+    {"ca-file", PathValue, "--ca-file", nullptr}, {"tsa-ca-file", PathValue, "--tsa-ca-file", nullptr},
+};
+const std::vector<Spec> linuxSigningKeys = {
+    {"gpg-key", Text, "--gpg-key", nullptr}, {"gpg-passphrase-env", Text, "--gpg-passphrase-env", nullptr},
+    {"gpg-passphrase-file", PathValue, "--gpg-passphrase-file", nullptr},
+};
 const std::vector<Spec> jlinkKeys = {
     {"jdk", PathValue, "--jdk", nullptr}, {"jmods", PathValue, "--jmods", nullptr},
     {"add-modules", List, "--add-module", nullptr}, {"warned-modules", Flag, "--no-warned-modules", "false"},
@@ -47,6 +60,8 @@ const std::map<std::string, std::vector<const std::vector<Spec>*>>& schema() {
         {"windows", {&applicationKeys, &targetKeys}},
         {"linux", {&applicationKeys, &targetKeys}},
         {"windows.installer", {&installerKeys}},
+        {"windows.signing", {&windowsSigningKeys}},
+        {"linux.signing", {&linuxSigningKeys}},
         {"windows.jlink", {&jlinkKeys}},
         {"linux.jlink", {&jlinkKeys}},
         {"linux.packages", {&packageKeys}},
