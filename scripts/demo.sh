@@ -166,6 +166,53 @@ WINEPREFIX="$iprefix" wineserver -k 2>/dev/null || true
 rm -rf "$iprefix"
 
 echo
+echo "== Signing, offline: a throwaway CA and code-signing certificate, and a timestamp authority on 127.0.0.1"
+sign="$build/demo-signing"
+rm -rf "$sign" "$build/demo-signed"
+mkdir -p "$sign"
+openssl req -x509 -newkey rsa:3072 -nodes -keyout "$sign/ca.key" -out "$sign/ca.pem" -days 7 \
+    -subj "/CN=Demo CA (throwaway)" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign" 2>/dev/null
+for who in sign tsa; do
+    usage=codeSigning
+    [ $who = tsa ] && usage=critical,timeStamping
+    printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' $usage \
+        > "$sign/$who.ext"
+    openssl req -newkey rsa:3072 -nodes -keyout "$sign/$who.key" -out "$sign/$who.csr" \
+        -subj "/CN=Example Corp ($who, throwaway)" 2>/dev/null
+    openssl x509 -req -in "$sign/$who.csr" -CA "$sign/ca.pem" -CAkey "$sign/ca.key" -CAcreateserial \
+        -out "$sign/$who.pem" -days 7 -extfile "$sign/$who.ext" 2>/dev/null
+done
+printf 'demo-password\n' > "$sign/password"
+openssl pkcs12 -export -in "$sign/sign.pem" -inkey "$sign/sign.key" -certfile "$sign/ca.pem" \
+    -out "$sign/sign.p12" -passout "file:$sign/password"
+cat > "$sign/tsa.cnf" <<EOF
+[ tsa ]
+default_tsa = demo_tsa
+[ demo_tsa ]
+serial = $sign/tsa.serial
+default_policy = 1.2.3.4.1
+digests = sha256
+signer_digest = sha256
+ess_cert_id_alg = sha256
+EOF
+echo 01 > "$sign/tsa.serial"
+/usr/bin/python3 "$here/../tests/signing/tsa_server.py" "$sign" > "$sign/port" &
+tsa=$!
+while [ ! -s "$sign/port" ]; do sleep 0.1; done
+cp -r "$demo" "$build/demo-signed"
+set -x
+"$build/host/bin/loftwick-pack" installer "$build/demo-signed" --output "$build/HelloApp-1.2.0-signed.msi" \
+    --file-type ".hello=Hello greeting" --replace --pkcs12 "$sign/sign.p12" --password-file "$sign/password" \
+    --timestamp "http://127.0.0.1:$(cat "$sign/port")/" --ca-file "$sign/ca.pem"
+{ set +x; } 2>/dev/null
+kill $tsa
+echo "   osslsigncode verify, the .msi: $(osslsigncode verify -CAfile "$sign/ca.pem" -TSA-CAfile "$sign/ca.pem" \
+    -in "$build/HelloApp-1.2.0-signed.msi" 2>&1 | grep -E '^Signature verification: ')"
+echo "   what loftwick-inspect (Windows' own check) says of the signed image:"
+"$run" "$prefix" "$build/bin/loftwick-inspect.exe" "$build/demo-signed/HelloApp.exe" \
+    | sed -n '/^Signatures:/,/^Launch road/p' | sed 's/^/   /'
+echo
 echo "== Linux, from the same file: a runtime made to measure (by jlink), the image, the .deb and the .rpm"
 "$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target linux | sed 's/^/   /'
 (cd "$build/demo-linux" && find bin lib/app -type f | sort | sed 's/^/   /')

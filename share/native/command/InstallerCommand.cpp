@@ -124,13 +124,22 @@ int installerCommand(const std::vector<std::string>& args, std::ostream& out, st
         }
         const InstallerResult result = makeInstaller(request);
         if (signer) {
-            signer->signFile(result.written, result.written.filename(), report);
-            printSigningSummary(report, signing.request, out);
+            // A failure leaves no .msi behind, signed or not.
+            try {
+                signer->signFile(result.written, result.written.filename(), report);
+            } catch (...) {
+                std::error_code ec;
+                fs::remove(result.written, ec);
+                throw;
+            }
         }
         out << "Upgrade code: " << result.upgradeCode
             << (result.upgradeCodeDerived ? " (from the publisher and the name; give it with "
                                             "--upgrade-code to keep it if either changes)" : "")
             << "\nWrote " << result.written.u8string() << "\n";
+        if (signer) {
+            printSigningSummary(report, signing.request, out);
+        }
     } catch (const std::exception& e) {
         err << "loftwick-pack installer: " << e.what() << "\n";
         return 1;
