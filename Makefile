@@ -63,6 +63,7 @@ bench: build
 	/usr/bin/python3 bench/linux_bench.py $(HOST_DIR) $(or $(RUNS),30)
 	/usr/bin/python3 bench/package_bench.py $(HOST_DIR)/bin/loftwick-pack $(HOST_DIR)/bench-packages
 	/usr/bin/python3 bench/hostile_bench.py $(HOST_DIR)
+	/usr/bin/python3 bench/signing_bench.py $(BUILD_DIR) $(HOST_DIR)/bin/loftwick-pack
 
 clean:
 	rm -rf $(BUILD_DIR)

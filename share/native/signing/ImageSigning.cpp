@@ -1,6 +1,10 @@
 #include "ImageSigning.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <fstream>
 
 #include "PackError.h"
@@ -128,10 +132,11 @@ SigningOutcome WindowsSigner::signOne(const fs::path& file, const fs::path& show
     return outcome;
 }
 
-void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, SigningReport& report) const {
-    SignatureState state = tool.verify(file, fs::path(), fs::path());
-    if (!state.valid && state.digestMatches && !request.caFile.empty()) {
-        // Signed by this key before: its own CA vouches for it.
+void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, SignatureState state,
+                               const std::string& ownSigner, SigningReport& report) const {
+    if (!state.valid && state.digestMatches && !request.caFile.empty()
+        && (ownSigner.empty() || state.signer == ownSigner)) {
+        // Signed with this key before: its own CA vouches for it.
         state = tool.verify(file, request.caFile, request.tsaCaFile);
     }
     if (state.valid) {
@@ -151,19 +156,57 @@ void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, Si
     report.files.push_back(signOne(file, shownAs));
 }
 
+std::vector<SignatureState> WindowsSigner::verifyAll(const fs::path& image,
+                                                     const std::vector<fs::path>& files) const {
+    // Checking a runtime's many vendor-signed files is most of the step's
+    // time, and each check is a process of its own: a few run at once.
+    std::vector<SignatureState> states(files.size());
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto work = [&]() {
+        for (size_t i = next++; i < files.size(); i = next++) {
+            try {
+                states[i] = tool.verify(image / files[i], fs::path(), fs::path());
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(failureLock);
+                failure = std::current_exception();
+            }
+        }
+    };
+    const unsigned count = std::max(2u, std::min(8u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> workers;
+    for (unsigned i = 0; i < count; ++i) {
+        workers.emplace_back(work);
+    }
+    for (std::thread& t : workers) {
+        t.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return states;
+}
+
 void WindowsSigner::signImage(const fs::path& image, SigningReport& report) const {
     const std::vector<fs::path> files = peFilesOf(image);
     if (files.empty()) {
         throw PackError(shown(image) + " holds no Windows program: is it a Windows image?");
     }
+    std::vector<fs::path> others;
+    std::string ownSigner;
     for (const fs::path& relative : files) {
-        const bool launcher = !relative.has_parent_path();
-        if (launcher) {
-            // Ours, and the user's to sign, even when signed before.
-            report.files.push_back(signOne(image / relative, relative));
-        } else {
-            keepOrSign(image / relative, relative, report);
+        if (relative.has_parent_path()) {
+            others.push_back(relative);
+            continue;
         }
+        // A launcher: ours, and the user's to sign, even when signed before.
+        report.files.push_back(signOne(image / relative, relative));
+        ownSigner = report.files.back().state.signer;
+    }
+    const std::vector<SignatureState> states = verifyAll(image, others);
+    for (size_t i = 0; i < others.size(); ++i) {
+        keepOrSign(image / others[i], others[i], states[i], ownSigner, report);
     }
     const std::vector<std::string> jni = jniLibraryWarnings(image);
     report.warnings.insert(report.warnings.end(), jni.begin(), jni.end());

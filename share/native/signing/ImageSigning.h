@@ -42,8 +42,12 @@ public:
 
 private:
     SigningOutcome signOne(const std::filesystem::path& file, const std::filesystem::path& shownAs) const;
+    // Keeps a file whose signature `state` holds up, signs it otherwise;
+    // `ownSigner` is the subject this key signs as, once known.
     void keepOrSign(const std::filesystem::path& file, const std::filesystem::path& shownAs,
-                    SigningReport& report) const;
+                    SignatureState state, const std::string& ownSigner, SigningReport& report) const;
+    std::vector<SignatureState> verifyAll(const std::filesystem::path& image,
+                                          const std::vector<std::filesystem::path>& files) const;
 
     SigningRequest request;
     Authenticode tool;
