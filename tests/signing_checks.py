@@ -429,8 +429,13 @@ def main():
     check_extracted_and_tampered(c, build, pki, path11, msi11, work)
     check_signed_image_starts(c, build, path11, work)
     check_refusals(c, build, pack, pki, work)
-    gpg_env, passphrase, db = check_rpm(c, pack, work)
-    check_project_build(c, build, pack, pki, gpg_env, passphrase, db, work)
+    try:
+        gpg_env, passphrase, db = check_rpm(c, pack, work)
+        check_project_build(c, build, pack, pki, gpg_env, passphrase, db, work)
+    finally:
+        # gpg started an agent for the test's keyring: it does not outlive the test.
+        subprocess.run(["gpgconf", "--kill", "all"], capture_output=True,
+                       env={**os.environ, "GNUPGHOME": os.path.join(work, "rpm", "gnupg")})
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 
