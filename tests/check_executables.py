@@ -16,7 +16,8 @@ import pefile
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 SUBSYSTEMS = {"gui": 2, "console": 3}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "shell32.dll", "msvcrt.dll", "advapi32.dll",
-               "version.dll", "gdi32.dll", "ole32.dll", "comctl32.dll", "ntdll.dll"}
+               "version.dll", "gdi32.dll", "ole32.dll", "comctl32.dll", "ntdll.dll",
+               "crypt32.dll", "wintrust.dll"}
 
 ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V2 = "urn:schemas-microsoft-com:asm.v2"

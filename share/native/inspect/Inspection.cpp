@@ -2,6 +2,8 @@
 // what the launcher does.
 #include "Inspection.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -295,7 +297,7 @@ std::string Inspection::text() const {
             }
         }
     }
-    if (!signatures.empty()) {
+    if (anySigned()) {
         os << "Signatures:\n";
         for (const Signature& sig : signatures) {
             os << "  " << sig.file << ": " << sig.state << "\n";
@@ -344,6 +346,10 @@ std::string jsonArray(const std::vector<T>& items, F each) {
 
 } // namespace
 
+bool Inspection::anySigned() const {
+    return std::any_of(signatures.begin(), signatures.end(), [](const Signature& s) { return s.present; });
+}
+
 std::string Inspection::json() const {
     const auto finding = [](const Finding& f) {
         return "{\"line\": " + std::to_string(f.line) + ", \"what\": " + jsonString(f.what) + "}";
@@ -358,13 +364,13 @@ std::string Inspection::json() const {
        << ",\n  \"arguments\": " << jsonArray(arguments, [](const tstring& a) { return jsonString(a); })
        << ",\n  \"problems\": " << jsonArray(problems, [](const std::string& p) { return jsonString(p); })
        << ",\n  \"warnings\": " << jsonArray(warnings, [](const std::string& w) { return jsonString(w); })
-       << ",\n  \"signatures\": " << jsonArray(signatures, [](const Signature& g) {
+       << (!anySigned() ? std::string() : ",\n  \"signatures\": " + jsonArray(signatures, [](const Signature& g) {
               return "{\"file\": " + jsonString(g.file) + ", \"signed\": " + (g.present ? "true" : "false")
                      + ", \"valid\": " + (g.valid ? "true" : "false") + ", \"timestamped\": "
                      + (g.timestamped ? "true" : "false") + ", \"signer\": "
                      + (g.signer.empty() ? std::string("null") : jsonString(g.signer))
                      + ", \"state\": " + jsonString(g.state) + "}";
-          })
+          }))
        << ",\n  \"road\": " << jsonString(road)
        << ",\n  \"exitCode\": " << exitCode() << "\n}\n";
     return os.str();

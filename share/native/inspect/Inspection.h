@@ -34,7 +34,10 @@ struct Inspection {
         std::string signer;
         std::string state;   // what the check said, in words
     };
+    // Listed (text and JSON) once any file is signed: an image before
+    // signing reads as it always has.
     std::vector<Signature> signatures;
+    bool anySigned() const;
 
     // 0: nothing wrong, 1: a launch would fail, 2: it starts, but something
     // was dropped or is missing.
