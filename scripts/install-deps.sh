@@ -3,7 +3,8 @@
 # "fuzz", what make fuzz needs too): the toolchains, Wine, the package
 # builders and their checkers, a desktop's pieces for Xvfb (zenity,
 # xdg-utils), the signing tools (osslsigncode, a softhsm2 token and its
-# PKCS#11 engine, gnupg), and the libraries the Java runtime's desktop
+# PKCS#11 engine, gnupg), the repository tools (apt-ftparchive,
+# createrepo_c, dnf, sqv), and the libraries the Java runtime's desktop
 # module needs, which the test package depends on.
 # Idempotent: a machine that has everything pays one dpkg query and nothing more.
 set -eu
@@ -27,6 +28,11 @@ PACKAGES="
   softhsm2
   libengine-pkcs11-openssl
   gnupg
+  gpgv
+  apt-utils
+  createrepo-c
+  dnf
+  sqv
   wixl
   msitools
   zip

@@ -120,3 +120,11 @@ add_test(NAME signing-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/signing_checks.py
                  ${LOFTWICK_WINDOWS_BUILD} $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/signing-checks)
 set_tests_properties(signing-checks PROPERTIES TIMEOUT 600)
+
+# apt and dnf repositories made by the repository step, offline: sqv, gpgv,
+# apt-get with a private state, dnf with an install root; as root, a package
+# of the run's own installed and upgraded through apt, and purged.
+add_test(NAME repository-checks
+         COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/repository_checks.py
+                 $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/repository-checks)
+set_tests_properties(repository-checks PROPERTIES TIMEOUT 900)

@@ -52,6 +52,12 @@ const char* const usage =
 "                          (\"graphviz\", \"libfoo >= 1.2\")\n"
 "  --recommends RELATION   a package it can use, installed with it by default\n"
 "                          (repeatable)\n"
+"  --repository-url URL    where this package's updates are published (a folder the\n"
+"                          repository step made, on a web server): the package then\n"
+"                          installs /etc/apt/sources.list.d/PACKAGE.sources (.deb) or\n"
+"                          /etc/yum.repos.d/PACKAGE.repo (.rpm), with\n"
+"  --repository-key FILE   the repository's public key (its key.asc), installed for\n"
+"                          this repository alone\n"
 "  --product-name TEXT, --app-version VERSION, --vendor TEXT, --description TEXT,\n"
 "  --icon FILE             state these instead of what the image says (.png or .ico)\n"
 "  --replace               replace an existing output file\n"
@@ -85,6 +91,8 @@ LinuxPackageRequest parse(const std::string& format, const std::vector<std::stri
             {"--vendor", [&](const std::string& v) { r.vendor = v; }},
             {"--description", [&](const std::string& v) { r.description = v; }},
             {"--icon", [&](const std::string& v) { r.icon = fs::u8path(v); }},
+            {"--repository-url", [&](const std::string& v) { r.repositoryUrl = v; }},
+            {"--repository-key", [&](const std::string& v) { r.repositoryKey = fs::u8path(v); }},
         },
         {{"--file-type", &fileTypes}, {"--category", &r.categories}, {"--library-package", &libraries},
          {"--depends", &r.depends}, {"--recommends", &r.recommends}},

@@ -11,6 +11,7 @@
 #include "Options.h"
 #include "PackError.h"
 #include "Packager.h"
+#include "RepositoryCommand.h"
 #include "RuntimeCommand.h"
 #include "RuntimeMaker.h"
 #include "SignCommand.h"
@@ -31,6 +32,7 @@ const char* const usage =
 "       loftwick-pack deb|rpm IMAGE [options]     (Linux packages of an image: deb --help)\n"
 "       loftwick-pack runtime --input DIR --output DIR MAIN  (a runtime made to measure)\n"
 "       loftwick-pack sign PATH... [options]      (images, .msi, .rpm: sign --help)\n"
+"       loftwick-pack repository DIR PACKAGE...   (apt and dnf repositories: repository --help)\n"
 "\n"
 "Makes an application image from a Java application and a Java runtime; for Windows:\n"
 "  OUTPUT\\NAME.exe          the launcher, carrying the application's icon and version\n"
@@ -163,6 +165,9 @@ int packCommand(const std::vector<std::string>& args, const fs::path& self,
     }
     if (!args.empty() && args[0] == "init") {
         return initCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    }
+    if (!args.empty() && args[0] == "repository") {
+        return repositoryCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
     }
     if (!args.empty() && args[0] == "sign") {
         return signCommand(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

@@ -30,7 +30,8 @@ const std::vector<Spec> packageKeys = {
     {"homepage", Text, "--homepage", nullptr}, {"file-types", List, "--file-type", nullptr},
     {"categories", List, "--category", nullptr}, {"desktop-entry", Flag, "--no-desktop-entry", "false"},
     {"library-packages", List, "--library-package", nullptr}, {"depends", List, "--depends", nullptr},
-    {"recommends", List, "--recommends", nullptr},
+    {"recommends", List, "--recommends", nullptr}, {"repository-url", Text, "--repository-url", nullptr},
+    {"repository-key", PathValue, "--repository-key", nullptr},
 };
 const std::vector<Spec> debKeys = {{"output", PathValue, "--output", nullptr}};
 const std::vector<Spec> rpmKeys = {{"output", PathValue, "--output", nullptr}, {"release", Text, "--release", nullptr}};

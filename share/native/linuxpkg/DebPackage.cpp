@@ -111,6 +111,16 @@ void buildDeb(const PackagePlan& plan, const Product& product, const Stage& stag
     writeBinaryFile(stage.root / "DEBIAN" / "control", Bytes(control.begin(), control.end()));
     fs::permissions(stage.root / "DEBIAN", static_cast<fs::perms>(0755), ec);
     fs::permissions(stage.root / "DEBIAN" / "control", static_cast<fs::perms>(0644), ec);
+    std::string conffiles;
+    for (const StagedFile& f : stage.files) {
+        if (f.config) {
+            conffiles += f.path + "\n";
+        }
+    }
+    if (!conffiles.empty()) {
+        writeBinaryFile(stage.root / "DEBIAN" / "conffiles", Bytes(conffiles.begin(), conffiles.end()));
+        fs::permissions(stage.root / "DEBIAN" / "conffiles", static_cast<fs::perms>(0644), ec);
+    }
     std::string output;
     // root:root whoever builds it; xz, which every dpkg since Debian 6 reads.
     if (!runProgram(dpkgDeb, {"--root-owner-group", "-Zxz", "--build", stage.root.u8string(), deb.u8string()},

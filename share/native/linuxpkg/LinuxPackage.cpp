@@ -1,5 +1,8 @@
 #include "LinuxPackage.h"
 
+#include "Gpg.h"
+#include "SourceFiles.h"
+
 #include <algorithm>
 #include <set>
 #include <system_error>
@@ -142,6 +145,16 @@ PackagePlan planOf(const LinuxPackageRequest& r, const LinuxImage& image) {
     }
     if (r.format == LinuxPackageRequest::Rpm && linuxVersionProblem(plan.release, r.format) != "") {
         throw PackError("the release " + inQuotes(plan.release) + " is not one of digits and dots");
+    }
+    if (r.repositoryUrl.empty() != r.repositoryKey.empty()) {
+        throw PackError("a repository is named by its URL (--repository-url) and the public key that "
+                        "signs it (--repository-key), both");
+    }
+    if (!r.repositoryUrl.empty()) {
+        plan.repositoryUrl = checkedRepositoryUrl(r.repositoryUrl);
+        const PublicKey key = readPublicKey(r.repositoryKey);
+        plan.keyBinary = key.binary;
+        plan.keyArmored = key.armored;
     }
     return plan;
 }

@@ -32,6 +32,11 @@ struct LinuxPackageRequest {
     // Empty keeps what the image states.
     std::string productName, version, vendor, description;
     std::filesystem::path icon;
+    // Where the package's updates come from (the repository step's folder,
+    // published), and the public key that signs it: the package then
+    // installs an apt source or a dnf .repo file, and the key.
+    std::string repositoryUrl;
+    std::filesystem::path repositoryKey;
     bool replace = false;
 };
 

@@ -2,13 +2,14 @@
 // the rest) so the package does not carry the build machine's umask.
 #include "PackageStage.h"
 
+#include "SourceFiles.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <set>
 #include <system_error>
-#include <zlib.h>
 
 #include "HicolorIcons.h"
 #include "Licenses.h"
@@ -56,6 +57,12 @@ public:
         parents(path);
         writeBinaryFile(local(path), content);
         added(path, mode);
+    }
+
+    // A file under /etc: a conffile of a .deb, %config(noreplace) of an .rpm.
+    void configFile(const std::string& path, const Bytes& content) {
+        file(path, content);
+        stage.files.back().config = true;
     }
 
     void link(const std::string& path, const std::string& target) {
@@ -153,22 +160,6 @@ private:
     bool warnedStrip = false;
 };
 
-// gzip at the highest level, without a name or time, as Debian compresses
-// its documents.
-Bytes gzipped(const std::string& text) {
-    z_stream z = {};
-    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
-    Bytes out(deflateBound(&z, static_cast<uLong>(text.size())) + 32);
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 Bytes textBytes(const std::string& text) {
     return Bytes(text.begin(), text.end());
 }
@@ -260,7 +251,11 @@ std::string checkerOverrides(const PackagePlan& plan) {
                    p + "dir-or-file-in-opt [" + dir + "/*]\n" : "") +
             "# The application's jars and its runtime's are private to it: the runtime reads\n"
             "# them from the image, never from /usr/share/java.\n" +
-            p + "jar-not-in-usr-share [" + dir + "/*]\n";
+            p + "jar-not-in-usr-share [" + dir + "/*]\n" +
+            (plan.repositoryUrl.empty() ? "" :
+                "# The vendor's own repository, where this package's updates come from: the\n"
+                "# administrator chose it by installing the package, and purging removes it.\n" +
+                p + "package-installs-apt-sources [etc/apt/sources.list.d/" + plan.packageName + ".sources]\n");
     }
     const std::string p = "addFilter(\"" + regexLiteral(plan.packageName) + "\\.x86_64: ";
     const std::string runtimeFiles = regexLiteral(runtime + "/");
@@ -309,5 +304,15 @@ Stage stagePackage(const PackagePlan& plan, const LinuxImage& image, const fs::p
         s.file("/usr/share/mime/packages/" + plan.packageName + ".xml", textBytes(mimeInfoText(plan.fileTypes)));
     }
     documents(s, plan, product);
+    if (!plan.repositoryUrl.empty()) {
+        const RepositoryPlace place{plan.repositoryUrl, plan.packageName};
+        if (plan.debian) {
+            s.configFile(aptSourcesPath(place), textBytes(aptSourcesText(place)));
+            s.file(aptKeyringPath(place), textBytes(plan.keyBinary));
+        } else {
+            s.configFile(yumRepoPath(place), textBytes(yumRepoText(place, product.name)));
+            s.file(rpmKeyPath(place), textBytes(plan.keyArmored));
+        }
+    }
     return s.stage;
 }

@@ -26,6 +26,8 @@ struct PackagePlan {
     std::vector<std::string> depends;     // given with --depends, checked
     std::vector<std::string> recommends;  // given with --recommends, checked
     std::string homepage;            // may be empty
+    std::string repositoryUrl;       // empty: no source file (checked, no trailing '/')
+    std::string keyBinary, keyArmored;  // the repository's public key
     // Debian's conventions (changelog.gz, lintian's overrides, absolute links
     // across top-level folders, libraries 0644), or RPM's (rpmlint's
     // filters, relative links, libraries 0755).
@@ -38,6 +40,7 @@ struct StagedFile {
     unsigned mode = 0644;
     std::string linkTarget;
     bool ownedDirectory = false;     // a folder of the package's own, not the system's
+    bool config = false;             // the administrator's to change: kept on upgrade
 };
 
 struct Stage {

@@ -59,7 +59,8 @@ std::string fileList(const PackagePlan& plan, const Stage& stage) {
             continue;
         }
         const std::string path = rpmFilePath(f.path, "the package's file");
-        text += (f.kind == StagedFile::File && isBelow(f.path, "/usr/share/doc") ? "%doc " : "") + path + "\n";
+        const bool doc = f.kind == StagedFile::File && isBelow(f.path, "/usr/share/doc");
+        text += (doc ? "%doc " : f.config ? "%config(noreplace) " : "") + path + "\n";
     }
     return text;
 }

@@ -2,6 +2,8 @@
 // build machine and as a Windows program.
 #include "Packager.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <fstream>
 #include <future>
@@ -526,4 +528,18 @@ std::vector<std::string> pack(const PackRequest& r) {
         }
         throw;
     }
+}
+
+Bytes gzipped(const std::string& text) {
+    z_stream z = {};
+    deflateInit2(&z, 9, Z_DEFLATED, 31, 9, Z_DEFAULT_STRATEGY);
+    Bytes out(deflateBound(&z, static_cast<uLong>(text.size())) + 32);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
 }

@@ -63,5 +63,8 @@ Bytes readBinaryFile(const std::filesystem::path& path, uint64_t limit = default
 // where it was cut; "" when it cannot be read.
 std::string fileTail(const std::filesystem::path& path, size_t limit);
 void writeBinaryFile(const std::filesystem::path& path, const Bytes& bytes);
+// gzip at the highest level, without a name or time, as Debian compresses
+// its documents and its repositories' indexes.
+Bytes gzipped(const std::string& text);
 
 #endif // PACKAGER_H

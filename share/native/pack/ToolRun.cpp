@@ -22,12 +22,15 @@ fs::path findProgram(const std::string& name) {
 namespace {
 
 std::string commandText(const fs::path& program, const std::vector<std::string>& args,
-                        const fs::path& workingDirectory, const fs::path& log, bool withInput) {
+                        const fs::path& workingDirectory, const fs::path& log, bool withInput,
+                        const fs::path& stdoutFile = fs::path()) {
     std::string command = "cd " + shellWord(workingDirectory.u8string()) + " && " + shellWord(program.u8string());
     for (const std::string& arg : args) {
         command += " " + shellWord(arg);
     }
-    return command + (withInput ? "" : " </dev/null") + " >" + shellWord(log.u8string()) + " 2>&1";
+    const std::string out = stdoutFile.empty() ? " >" + shellWord(log.u8string()) + " 2>&1"
+                                               : " >" + shellWord(stdoutFile.u8string()) + " 2>" + shellWord(log.u8string());
+    return command + (withInput ? "" : " </dev/null") + out;
 }
 
 } // namespace
@@ -58,4 +61,14 @@ bool runProgramWithInput(const fs::path& program, const std::vector<std::string>
     std::signal(SIGPIPE, previous);
     output = fileTail(log, toolOutputLimit);
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool runProgramToFile(const fs::path& program, const std::vector<std::string>& args,
+                      const fs::path& workingDirectory, const fs::path& stdoutFile, std::string& output) {
+    const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-run");
+    const fs::path log = scratch.path / "output.txt";
+    const int status = std::system(
+            commandText(program, args, workingDirectory, log, false, fs::absolute(stdoutFile)).c_str());
+    output = fileTail(log, toolOutputLimit);
+    return status == 0;
 }

@@ -88,6 +88,20 @@ std::string controlFieldValue(const std::string& value, const std::string& what)
     return value;
 }
 
+std::string yumRepoValue(const std::string& value, const std::string& what) {
+    if (value.empty()) {
+        throw PackError(what + " is empty");
+    }
+    refuseControls(value, what, "", "a line of a .repo file");
+    if (value.find('$') != std::string::npos) {
+        refuse(what, value, "holds '$', which dnf reads as the start of a variable");
+    }
+    if (value.front() == ' ' || value.back() == ' ') {
+        refuse(what, value, "starts or ends with a space, which a .repo file drops");
+    }
+    return value;
+}
+
 std::string controlContinuation(const std::string& text, const std::string& what) {
     refuseControls(text, what, "\n", "a field of a package's control data");
     std::string out;

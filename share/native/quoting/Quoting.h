@@ -22,6 +22,10 @@ std::string rpmMacroText(const std::string& value, const std::string& what);
 // mean nothing to either pass: letters, digits and "/._+-".
 std::string rpmFilePath(const std::string& path, const std::string& what);
 
+// A value of a dnf/yum .repo file (an INI line): no line break, no control
+// character, and no '$', which dnf expands as a variable.
+std::string yumRepoValue(const std::string& value, const std::string& what);
+
 // A one-line field of a Debian control file: no line break, no control
 // character, not empty, no white space at either end.
 std::string controlFieldValue(const std::string& value, const std::string& what);

@@ -1,6 +1,6 @@
 #include "RpmSigning.h"
 
-#include <fstream>
+#include <memory>
 
 #include "PackError.h"
 #include "Packager.h"
@@ -60,15 +60,11 @@ std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
         "--define", "__gpg " + rpmMacroText(gpg.u8string(), "the gpg program's path"),
         "--define", "_gpg_name " + rpmMacroText(request.gpgKey, "the GPG key"),
     };
+    std::unique_ptr<SecretFile> secret;
     if (request.gpgPassphrase.given()) {
-        const fs::path file = scratch.path / "passphrase";
-        {
-            std::ofstream out(file, std::ios::binary);
-            fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
-            out << passphrase;
-        }
+        secret.reset(new SecretFile(passphrase));
         args.insert(args.end(), {"--define", "_gpg_sign_cmd_extra_args --batch --pinentry-mode loopback "
-                                             "--passphrase-file " + rpmMacroText(file.u8string(), "a path")});
+                                             "--passphrase-file " + rpmMacroText(secret->path().u8string(), "a path")});
     }
     args.insert(args.end(), {"--addsign", fs::absolute(rpm).u8string()});
     run(rpmsign, args, dir, "rpmsign");

@@ -1,6 +1,7 @@
 #include "Secret.h"
 
 #include <cstdlib>
+#include <fstream>
 
 #include "PackError.h"
 #include "Packager.h"
@@ -34,4 +35,16 @@ std::string readSecret(const SecretSource& source, const std::string& what) {
         throw PackError("the " + what + " holds a line break or a NUL: a tool reads only its first line");
     }
     return value;
+}
+
+SecretFile::SecretFile(const std::string& secret)
+    : dir(std::filesystem::temp_directory_path() / "loftwick-secret"), file(dir.path / "secret") {
+    namespace fs = std::filesystem;
+    fs::permissions(dir.path, fs::perms::owner_all, fs::perm_options::replace);
+    std::ofstream out(file, std::ios::binary);
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    out << secret;
+    if (!out.flush()) {
+        throw PackError("cannot write a file in " + shown(dir.path));
+    }
 }

@@ -50,7 +50,8 @@ namespace {
 // `input`, when given, is written into a pipe that becomes the program's
 // standard input; it is small enough that the pipe holds it all.
 bool run(const fs::path& program, const std::vector<std::string>& args,
-         const fs::path& workingDirectory, const std::string* input, std::string& output) {
+         const fs::path& workingDirectory, const std::string* input, std::string& output,
+         const fs::path& stdoutFile = fs::path()) {
     const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-run");
     const fs::path log = scratch.path / "output.txt";
     bool ok = false;
@@ -58,6 +59,9 @@ bool run(const fs::path& program, const std::vector<std::string>& args,
         SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
         const UniqueHandle file(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const UniqueHandle made(stdoutFile.empty() ? nullptr
+                                : CreateFileW(stdoutFile.c_str(), GENERIC_WRITE, 0, &inherit,
+                                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         HANDLE readEnd = nullptr, writeEnd = nullptr;
         if (input && !CreatePipe(&readEnd, &writeEnd, &inherit, 64 * 1024)) {
             output = "cannot make a pipe (error " + std::to_string(GetLastError()) + ")";
@@ -80,6 +84,9 @@ bool run(const fs::path& program, const std::vector<std::string>& args,
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = reader.get();
         startup.hStdOutput = startup.hStdError = file.get();
+        if (!stdoutFile.empty()) {
+            startup.hStdOutput = made.get();
+        }
         PROCESS_INFORMATION process = {};
         if (file.get() != INVALID_HANDLE_VALUE
             && CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE,
@@ -108,4 +115,9 @@ bool runProgramWithInput(const fs::path& program, const std::vector<std::string>
                          const fs::path& workingDirectory, const std::string& input,
                          std::string& output) {
     return run(program, args, workingDirectory, &input, output);
+}
+
+bool runProgramToFile(const fs::path& program, const std::vector<std::string>& args,
+                      const fs::path& workingDirectory, const fs::path& stdoutFile, std::string& output) {
+    return run(program, args, workingDirectory, nullptr, output, stdoutFile);
 }
