@@ -15,6 +15,7 @@ add_executable(loftwick-pack-tests
     tests/RuntimeNeedsTest.cpp
     tests/ProjectFileTest.cpp
     tests/SigningTest.cpp
+    tests/RepositoryTest.cpp
 )
 target_include_directories(loftwick-pack-tests PRIVATE tests)
 target_link_libraries(loftwick-pack-tests PRIVATE loftwick-command gtest_main)
