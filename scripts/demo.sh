@@ -65,6 +65,8 @@ description = "Greets the world, the demo application"
 package-name = "loftwick-demo-hello"
 maintainer = "Example Corp <packages@example.invalid>"
 file-types = [".hello=Hello greeting"]
+repository-url = "file://$build/demo-repo"
+repository-key = "$build/demo-repo-key.asc"
 [linux.deb]
 output = "$build/loftwick-demo-hello_1.2.0_amd64.deb"
 [linux.rpm]
@@ -213,6 +215,15 @@ echo "   what loftwick-inspect (Windows' own check) says of the signed image:"
 "$run" "$prefix" "$build/bin/loftwick-inspect.exe" "$build/demo-signed/HelloApp.exe" \
     | sed -n '/^Signatures:/,/^Launch road/p' | sed 's/^/   /'
 echo
+# The repository's key: a throwaway one, in a keyring of the demo's own.
+export GNUPGHOME="$build/demo-gnupg"
+rm -rf "$GNUPGHOME" "$build/demo-repo" "$build/demo-apt" "$build/demo-dnf"
+mkdir -m 700 "$GNUPGHOME"
+trap 'gpgconf --kill all 2>/dev/null || true' EXIT INT TERM
+gpg --batch --pinentry-mode loopback --passphrase '' --quick-gen-key "Example Corp packages (throwaway) <packages@example.invalid>" \
+    rsa3072 sign 2y 2>/dev/null
+gpg --armor --export packages@example.invalid > "$build/demo-repo-key.asc"
+
 echo "== Linux, from the same file: a runtime made to measure (by jlink), the image, the .deb and the .rpm"
 "$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target linux | sed 's/^/   /'
 (cd "$build/demo-linux" && find bin lib/app -type f | sort | sed 's/^/   /')
@@ -228,11 +239,47 @@ fi
 # apt waits for the package database's lock where another package operation
 # holds it; the package is removed however the demo ends.
 apt="$sudo apt-get -y -q --no-install-recommends -o DPkg::Lock::Timeout=600"
-trap '$apt purge loftwick-demo-hello >/dev/null 2>&1 || true' EXIT INT TERM
+trap '$apt purge loftwick-demo-hello >/dev/null 2>&1 || true; gpgconf --kill all 2>/dev/null || true' EXIT INT TERM
+echo "== Publishing both to a repository (apt and dnf), signed, every signature checked:"
+"$build/host/bin/loftwick-pack" repository "$build/demo-repo" "$build/loftwick-demo-hello_1.2.0_amd64.deb" \
+    "$build/loftwick-demo-hello-1.2.0-1.x86_64.rpm" --gpg-key packages@example.invalid | sed 's/^/   /'
+echo "   dnf, in an install root of its own, reads the repository through the .repo file the .rpm brings:"
+mkdir -p "$build/demo-dnf/repos.d" "$build/demo-dnf/log"
+rpm2cpio "$build/loftwick-demo-hello-1.2.0-1.x86_64.rpm" | (cd "$build/demo-dnf" && cpio -idm --quiet \
+    ./etc/yum.repos.d/loftwick-demo-hello.repo ./etc/pki/rpm-gpg/RPM-GPG-KEY-loftwick-demo-hello)
+sed "s|gpgkey=file://|gpgkey=file://$build/demo-dnf|" "$build/demo-dnf/etc/yum.repos.d/loftwick-demo-hello.repo" \
+    > "$build/demo-dnf/repos.d/demo.repo"
+dnf -q -y --noplugins --installroot="$build/demo-dnf/root" --releasever=1 \
+    --setopt=reposdir="$build/demo-dnf/repos.d" --setopt=cachedir="$build/demo-dnf/cache" \
+    --setopt=logdir="$build/demo-dnf/log" --setopt=skip_if_unavailable=False \
+    list --available loftwick-demo-hello 2>&1 | sed 's/^/   /'
 echo "== Installing it (apt-get install), starting the installed command, removing it (apt-get purge):"
 $apt install "$build/loftwick-demo-hello_1.2.0_amd64.deb" >/dev/null
 echo "   \$ loftwick-demo-hello    (/usr/bin/loftwick-demo-hello -> $(readlink /usr/bin/loftwick-demo-hello))"
 loftwick-demo-hello | sed 's/^/   /'
 grep -E '^(Name|Exec|Icon|MimeType)=' /usr/share/applications/loftwick-demo-hello.desktop | sed 's/^/   /'
+echo "   the apt source it installed:"
+sed 's/^/     /' /etc/apt/sources.list.d/loftwick-demo-hello.sources
+echo
+echo "== Version 1.3.0, added to the repository; apt, reading that source alone (lists of the demo's own), upgrades:"
+"$build/host/bin/loftwick-pack" build --file "$work/loftwick.toml" --target linux --only image \
+    --app-version 1.3.0 --output "$build/demo-linux-1.3.0" >/dev/null
+for fmt in deb rpm; do
+    "$build/host/bin/loftwick-pack" $fmt "$build/demo-linux-1.3.0" --replace --package-name loftwick-demo-hello \
+        --maintainer "Example Corp <packages@example.invalid>" --repository-url "file://$build/demo-repo" \
+        --repository-key "$build/demo-repo-key.asc" --output "$build/loftwick-demo-hello-1.3.0.$fmt" 2>/dev/null \
+        | grep Wrote | sed 's/^/   /'
+done
+"$build/host/bin/loftwick-pack" repository "$build/demo-repo" "$build/loftwick-demo-hello-1.3.0.deb" \
+    "$build/loftwick-demo-hello-1.3.0.rpm" --gpg-key packages@example.invalid | grep -E 'added|sqv' | sed 's/^/   /'
+mkdir -p "$build/demo-apt/lists/partial" "$build/demo-apt/cache/archives/partial"
+own="-o Dir::State::Lists=$build/demo-apt/lists -o Dir::Cache=$build/demo-apt/cache
+     -o Dir::Etc::SourceList=/etc/apt/sources.list.d/loftwick-demo-hello.sources -o Dir::Etc::SourceParts=-"
+# shellcheck disable=SC2086
+$apt $own update 2>&1 | grep -E '^(Get|Err|W:|E:)' | sed 's/^/   /'
+# shellcheck disable=SC2086
+$apt $own install --only-upgrade loftwick-demo-hello 2>&1 | grep -E '^(Get|Unpacking|Setting up)' | sed 's/^/   /'
+echo "   installed: $(dpkg-query -W -f '${Package} ${Version}' loftwick-demo-hello)"
 $apt purge loftwick-demo-hello >/dev/null
-echo "   after apt-get purge: $(ls -d /opt/loftwick-demo-hello /usr/bin/loftwick-demo-hello 2>/dev/null || echo nothing left)"
+echo "   after apt-get purge: $(ls -d /opt/loftwick-demo-hello /usr/bin/loftwick-demo-hello \
+    /etc/apt/sources.list.d/loftwick-demo-hello.sources 2>/dev/null || echo nothing left)"

@@ -260,12 +260,20 @@ PublicKey readPublicKey(const fs::path& file) {
                         "(gpg --export --armor KEY)");
     }
     const std::string colons = gpg.run({"--with-colons", "--fixed-list-mode", "--list-keys"}, "listing it");
-    const KeyFacts facts = readKeyFacts(colons, std::string());
+    if (colons.find("\npub:") == std::string::npos && colons.rfind("pub:", 0) != 0) {
+        throw PackError(shown(file) + " holds no public key");
+    }
+    // Every key the file holds is trusted for the repository: two while
+    // one key takes over from another.
     PublicKey key;
-    key.fingerprint = facts.fingerprint;
     for (const bool armored : {false, true}) {
         const fs::path out = home.path / (armored ? "key.asc" : "key.gpg");
-        gpg.exportKey(key.fingerprint, armored, out);
+        std::vector<std::string> args = {"--yes", "--output", out.u8string(), "--export-options", "export-minimal"};
+        if (armored) {
+            args.push_back("--armor");
+        }
+        args.push_back("--export");
+        gpg.run(args, "exporting the keys of " + shown(file));
         const Bytes bytes = readBinaryFile(out, 1 << 20);
         (armored ? key.armored : key.binary).assign(bytes.begin(), bytes.end());
     }

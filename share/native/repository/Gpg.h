@@ -57,10 +57,9 @@ private:
     std::vector<std::string> base;
 };
 
-// A public key handed in by file (binary or armored), read through a
-// keyring of its own: its fingerprint, and both forms.
+// The public keys of a file (binary or armored), read through a keyring of
+// their own, in both forms.
 struct PublicKey {
-    std::string fingerprint;
     std::string binary;
     std::string armored;
 };
