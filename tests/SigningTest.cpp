@@ -2,7 +2,12 @@
 // the 2.5 and the 2.9 wording), and the signing command's words.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "Authenticode.h"
+#include "ImageSigning.h"
+#include "JarFixtures.h"
 #include "CommandTemplate.h"
 #include "PackError.h"
 
@@ -90,4 +95,29 @@ TEST(SigningTest, SigningCommandWordsNeverSplitAValue) {
     EXPECT_THROW(expandCommand("client --digest {digest}", values), PackError);
     EXPECT_THROW(expandCommand("client \"{file}", values), PackError);
     EXPECT_THROW(expandCommand("   ", values), PackError);
+}
+
+// Native libraries inside jars are unpacked unsigned at run time: each jar
+// that holds one is named, and whether rewriting it would break its own
+// signature.
+TEST(SigningTest, JarsWithNativeLibrariesAreNamed) {
+    namespace fs = std::filesystem;
+    const fs::path image = fs::temp_directory_path() / "loftwick-jni-test";
+    fs::remove_all(image);
+    fs::create_directories(image / "app" / "lib");
+    const auto write = [&](const fs::path& file, const std::string& bytes) {
+        std::ofstream(file, std::ios::binary) << bytes;
+    };
+    write(image / "app" / "plain.jar", storedZip({{"win/x64/native.DLL", "MZ"}, {"a/B.class", classFile(61)}}));
+    write(image / "app" / "lib" / "signed.jar",
+          storedZip({{"META-INF/VENDOR.SF", "Signature-Version: 1.0\n"}, {"jni.dll", "MZ"}}));
+    write(image / "app" / "clean.jar", storedZip({{"a/B.class", classFile(61)}, {"readme.dll.txt", "x"}}));
+    const std::vector<std::string> warnings = jniLibraryWarnings(image);
+    ASSERT_EQ(2u, warnings.size());
+    // In the image's order: app/lib/ comes before app/plain.jar.
+    EXPECT_NE(std::string::npos, warnings[0].find("lib/signed.jar\" holds native libraries (jni.dll)"));
+    EXPECT_NE(std::string::npos, warnings[0].find("break the jar's own signature"));
+    EXPECT_NE(std::string::npos, warnings[1].find("plain.jar\" holds native libraries (win/x64/native.DLL)"));
+    EXPECT_EQ(std::string::npos, warnings[1].find("own signature"));
+    fs::remove_all(image);
 }
