@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -41,7 +42,7 @@ struct Package {
     fs::path source;
     bool deb = true;
     std::string name, version, arch;
-    std::string identity;   // what makes two files the same package
+    std::string identity;   // an .rpm's header digest; a .deb is its bytes
     std::string fileName;   // in the pool
 
     std::string group() const { return (deb ? "deb " : "rpm ") + name + " " + arch; }
@@ -58,10 +59,22 @@ void checkWord(const std::string& value, const std::string& what, const fs::path
     }
 }
 
-std::string digestOf(const fs::path& file) {
-    const Bytes bytes = readBinaryFile(file, uint64_t(8) << 30);
-    // Equal files are what matters, and comparing bytes needs no digest.
-    return std::string(bytes.begin(), bytes.end());
+// Whether two files hold the same bytes, read a block at a time.
+bool sameBytes(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    if (fs::file_size(a, ec) != fs::file_size(b, ec) || ec) {
+        return false;
+    }
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::vector<char> one(1 << 16), two(1 << 16);
+    while (x && y) {
+        x.read(one.data(), static_cast<std::streamsize>(one.size()));
+        y.read(two.data(), static_cast<std::streamsize>(two.size()));
+        if (x.gcount() != y.gcount() || !std::equal(one.begin(), one.begin() + x.gcount(), two.begin())) {
+            return false;
+        }
+    }
+    return x.eof() && y.eof();
 }
 
 Package readDeb(const fs::path& file) {
@@ -75,7 +88,13 @@ Package readDeb(const fs::path& file) {
     while (std::getline(in, line)) {
         const size_t colon = line.find(": ");
         const std::string key = line.substr(0, colon), value = colon == std::string::npos ? "" : line.substr(colon + 2);
-        (key == "Package" ? p.name : key == "Version" ? p.version : key == "Architecture" ? p.arch : p.identity) = value;
+        if (key == "Package") {
+            p.name = value;
+        } else if (key == "Version") {
+            p.version = value;
+        } else if (key == "Architecture") {
+            p.arch = value;
+        }
     }
     checkWord(p.name, "name", file);
     checkWord(p.version, "version", file);
@@ -83,7 +102,6 @@ Package readDeb(const fs::path& file) {
     const size_t epoch = p.version.find(':');
     p.fileName = p.name + "_" + (epoch == std::string::npos ? p.version : p.version.substr(epoch + 1)) + "_"
                  + p.arch + ".deb";
-    p.identity = digestOf(file);
     return p;
 }
 
@@ -204,8 +222,8 @@ private:
     void add(const Package& p, RepositoryResult& result, AddedFiles& added) {
         const fs::path target = pool(p.deb) / p.fileName;
         if (fs::exists(target)) {
-            const Package there = p.deb ? readDeb(target) : readRpm(target);
-            if (there.identity != p.identity) {
+            const bool same = p.deb ? sameBytes(target, p.source) : readRpm(target).identity == p.identity;
+            if (!same) {
                 throw PackError(shown(p.source) + " is " + p.name + " " + p.version + " (" + p.arch + "), "
                                 "which the repository already holds as another file: a version once "
                                 "published is never replaced; give this build a new version");
