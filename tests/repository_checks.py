@@ -186,6 +186,23 @@ def check_first_version(c, pack, keys, debs, rpms, repo):
     c.check("sqv rejects a Release signed with SHA-1, made so on purpose", code != 0 and "SHA1" in out, out)
 
 
+def check_key_file(c, pack, keys, debs, rpms, work):
+    """The key as a file: read into a keyring of the step's own, the user's
+    keyring never consulted, no agent left behind."""
+    secret = os.path.join(work, "good-secret.asc")
+    run("gpg", "--batch", "--pinentry-mode", "loopback", "--passphrase", PASSPHRASE, "--armor",
+        "--output", secret, "--export-secret-keys", keys.id("good"), check=True)
+    empty = os.path.join(work, "empty-gnupg")
+    os.makedirs(empty, mode=0o700)
+    repo = os.path.join(work, "repo-from-file")
+    code, out = run(pack, "repository", repo, debs["1.0"], rpms["1.0"], "--gpg-key-file", secret,
+                    "--gpg-passphrase-file", keys.passphrase, env={**os.environ, "GNUPGHOME": empty})
+    _, agents = run("pgrep", "-af", "loftwick-keyring")
+    c.check("--gpg-key-file signs the repository without the user's keyring, and leaves no agent",
+            code == 0 and "digests signatures OK" in out and not os.listdir(empty)
+            and "gpg-agent" not in agents, out + agents)
+
+
 def check_apt(c, keys, repo, work):
     url = "file://" + os.path.join(repo, "apt")
     apt = Apt(work, "own", url, os.path.join(repo, "key.gpg"))
@@ -366,6 +383,7 @@ def main(pack, work):
         repo = os.path.join(work, "repo")
         check_refused_keys(c, pack, keys, debs, work)
         check_first_version(c, pack, keys, debs, rpms, repo)
+        check_key_file(c, pack, keys, debs, rpms, work)
         if os.geteuid() == 0:
             purge_left_behind()
         try:

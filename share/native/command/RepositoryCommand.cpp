@@ -8,7 +8,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const usage =
-"usage: loftwick-pack repository DIR PACKAGE... --gpg-key ID [options]\n"
+"usage: loftwick-pack repository DIR PACKAGE... --gpg-key ID|--gpg-key-file FILE [options]\n"
 "\n"
 "Adds .deb and .rpm files to the repository folder DIR (made if new), writes its\n"
 "indexes, signs them and checks every signature as apt (sqv, gpgv) and dnf (gpg,\n"
@@ -19,9 +19,11 @@ const char* const usage =
 "  DIR/key.gpg, DIR/key.asc   the public key, binary and armored\n"
 "\n"
 "Options:\n"
-"  --gpg-key ID            the signing key, from gpg's keyring (required); refused when it\n"
-"                          has expired or expires within 90 days, has a SHA-1\n"
+"  --gpg-key ID            the signing key, from gpg's keyring; refused when it has\n"
+"                          expired or expires within 90 days, has a SHA-1\n"
 "                          self-signature, or is weaker than apt accepts\n"
+"  --gpg-key-file FILE     or the signing key's file (gpg --export-secret-keys), read\n"
+"                          into a keyring of the step's own and removed afterwards\n"
 "  --gpg-passphrase-env VAR, --gpg-passphrase-file FILE\n"
 "                          where its passphrase is kept\n"
 "  --keep N                keep the N newest versions of each package (default: all)\n"
@@ -42,6 +44,7 @@ RepositoryRequest parse(const std::vector<std::string>& args) {
     const OptionTable table = {
         {
             {"--gpg-key", [&](const std::string& v) { r.gpgKey = v; }},
+            {"--gpg-key-file", [&](const std::string& v) { r.gpgKeyFile = fs::absolute(fs::u8path(v)); }},
             {"--gpg-passphrase-env", [&](const std::string& v) { passphraseEnv = v; }},
             {"--gpg-passphrase-file", [&](const std::string& v) { passphraseFile = v; }},
             {"--keep", [&](const std::string& v) { keep = v; }},
@@ -55,8 +58,8 @@ RepositoryRequest parse(const std::vector<std::string>& args) {
     if (operands.size() < 2) {
         throw UsageError("give the repository folder, then the packages to add");
     }
-    if (r.gpgKey.empty()) {
-        throw UsageError("give the signing key: --gpg-key ID");
+    if (r.gpgKey.empty() == r.gpgKeyFile.empty()) {
+        throw UsageError("give the signing key, one way: --gpg-key ID or --gpg-key-file FILE");
     }
     if (!passphraseEnv.empty() && !passphraseFile.empty()) {
         throw UsageError("--gpg-passphrase-env and --gpg-passphrase-file exclude each other");

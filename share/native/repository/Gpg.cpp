@@ -148,11 +148,12 @@ KeyFacts readKeyFacts(const std::string& colons, const std::string& packets) {
     while (std::getline(in, line)) {
         const std::vector<std::string> f = fields(line);
         const std::string kind = field(f, 0);
-        if (kind == "pub") {
+        // A secret key lists as sec and ssb lines, a public one as pub and sub.
+        if (kind == "pub" || kind == "sec") {
             ++primaries;
             facts.primary = partOf(f);
             afterPrimary = true;
-        } else if (kind == "sub") {
+        } else if (kind == "sub" || kind == "ssb") {
             facts.subkeys.push_back(partOf(f));
             afterPrimary = false;
         } else if (kind == "fpr" && afterPrimary) {
@@ -249,10 +250,21 @@ void Gpg::sign(const std::string& key, const std::string& passphrase, const fs::
     run(args, "signing " + file.filename().u8string());
 }
 
+OwnKeyring::OwnKeyring() : dir(fs::temp_directory_path() / "loftwick-keyring") {
+    fs::permissions(dir.path, fs::perms::owner_all, fs::perm_options::replace);
+}
+
+OwnKeyring::~OwnKeyring() {
+    const fs::path gpgconf = findProgram("gpgconf");
+    if (!gpgconf.empty()) {
+        std::string output;
+        runProgram(gpgconf, {"--homedir", dir.path.u8string(), "--kill", "gpg-agent"}, fs::current_path(), output);
+    }
+}
+
 PublicKey readPublicKey(const fs::path& file) {
-    const ScratchDirectory home(fs::temp_directory_path() / "loftwick-keyring");
-    fs::permissions(home.path, fs::perms::owner_all, fs::perm_options::replace);
-    const Gpg gpg(home.path);
+    const OwnKeyring home;
+    const Gpg gpg(home.path());
     const std::string imported = gpg.run({"--import", fs::absolute(file).u8string()},
                                          "reading the key file " + shown(file));
     if (imported.find("secret keys read") != std::string::npos) {
@@ -267,7 +279,7 @@ PublicKey readPublicKey(const fs::path& file) {
     // one key takes over from another.
     PublicKey key;
     for (const bool armored : {false, true}) {
-        const fs::path out = home.path / (armored ? "key.asc" : "key.gpg");
+        const fs::path out = home.path() / (armored ? "key.asc" : "key.gpg");
         std::vector<std::string> args = {"--yes", "--output", out.u8string(), "--export-options", "export-minimal"};
         if (armored) {
             args.push_back("--armor");

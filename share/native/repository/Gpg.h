@@ -57,6 +57,20 @@ private:
     std::vector<std::string> base;
 };
 
+// A keyring of the tool's own, made for one run: the gpg agent that its
+// private keys start is stopped when the scope ends, and the folder goes.
+class OwnKeyring {
+public:
+    OwnKeyring();
+    ~OwnKeyring();
+    OwnKeyring(const OwnKeyring&) = delete;
+    OwnKeyring& operator=(const OwnKeyring&) = delete;
+    const std::filesystem::path& path() const { return dir.path; }
+
+private:
+    ScratchDirectory dir;
+};
+
 // The public keys of a file (binary or armored), read through a keyring of
 // their own, in both forms.
 struct PublicKey {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "Gpg.h"
@@ -151,17 +152,36 @@ bool older(const Package& a, const Package& b) {
     return said.rfind("-1", 0) == 0;
 }
 
+// A private key handed in by file: imported into the step's own keyring;
+// its fingerprint selects it there.
+std::string importKeyFile(const Gpg& gpg, const fs::path& file) {
+    gpg.run({"--import", fs::absolute(file).u8string()}, "reading the key file " + shown(file));
+    const std::string listed = gpg.run({"--with-colons", "--fixed-list-mode", "--list-secret-keys"},
+                                       "listing the key file's keys");
+    const KeyFacts facts = readKeyFacts(listed, std::string());
+    if (facts.fingerprint.empty()) {
+        throw PackError(shown(file) + " holds no private key to sign with");
+    }
+    return facts.fingerprint;
+}
+
 class Repository {
 public:
     explicit Repository(const RepositoryRequest& request)
-        : request(request), apt(request.dir / "apt"), dnf(request.dir / "rpm") {}
+        : request(request), apt(request.dir / "apt"), dnf(request.dir / "rpm"), key(request.gpgKey) {}
 
     RepositoryResult update() {
-        const Gpg gpg;
-        const KeyFacts facts = gpg.facts(request.gpgKey);
+        std::unique_ptr<OwnKeyring> ownHome;
+        if (!request.gpgKeyFile.empty()) {
+            ownHome.reset(new OwnKeyring());
+            key = importKeyFile(Gpg(ownHome->path()), request.gpgKeyFile);
+            home = ownHome->path();
+        }
+        const Gpg gpg(home);
+        const KeyFacts facts = gpg.facts(key);
         std::vector<std::string> problems = repositoryKeyProblems(facts, std::time(nullptr));
         if (!problems.empty()) {
-            std::string text = "the key " + request.gpgKey + " would break users' updates:";
+            std::string text = "the key " + key + " would break users' updates:";
             for (const std::string& p : problems) {
                 text += "\n  " + p;
             }
@@ -247,8 +267,9 @@ private:
     // the copy in the pool is signed with it, whatever signed it before.
     void signedByOurKey(const fs::path& rpm) const {
         SigningRequest signing;
-        signing.gpgKey = request.gpgKey;
+        signing.gpgKey = key;
         signing.gpgPassphrase = request.passphrase;
+        signing.gpgHome = home;
         signRpm(rpm, signing);
     }
 
@@ -320,8 +341,8 @@ private:
             throw PackError("apt-ftparchive could not write the Release file:\n" + output);
         }
         fs::copy_file(scratch.path / "Release", apt / "Release");
-        gpg.sign(request.gpgKey, passphrase, apt / "Release", apt / "InRelease", true);
-        gpg.sign(request.gpgKey, passphrase, apt / "Release", apt / "Release.gpg", false);
+        gpg.sign(key, passphrase, apt / "Release", apt / "InRelease", true);
+        gpg.sign(key, passphrase, apt / "Release", apt / "Release.gpg", false);
     }
 
     void writeDnf(const Gpg& gpg) const {
@@ -329,7 +350,7 @@ private:
         run(createrepo, {"--update", "--quiet", "--simple-md-filenames", fs::absolute(dnf).u8string()}, dnf,
             "createrepo_c");
         const fs::path repomd = dnf / "repodata" / "repomd.xml";
-        gpg.sign(request.gpgKey, passphrase, repomd, dnf / "repodata" / "repomd.xml.asc", false);
+        gpg.sign(key, passphrase, repomd, dnf / "repodata" / "repomd.xml.asc", false);
     }
 
     // Each signature checked as the users' machines will: apt's sqv and
@@ -343,14 +364,13 @@ private:
             result.checks.push_back("gpgv, apt/InRelease: good signature");
         }
         if (fs::exists(dnf / "repodata" / "repomd.xml.asc")) {
-            const ScratchDirectory home(fs::temp_directory_path() / "loftwick-verify");
-            fs::permissions(home.path, fs::perms::owner_all, fs::perm_options::replace);
-            const Gpg own(home.path);
+            const OwnKeyring verifying;
+            const Gpg own(verifying.path());
             own.run({"--import", keyring.u8string()}, "importing the repository's key");
             own.run({"--verify", fs::absolute(dnf / "repodata" / "repomd.xml.asc").u8string(),
                      fs::absolute(dnf / "repodata" / "repomd.xml").u8string()}, "gpg --verify on repomd.xml");
             result.checks.push_back("gpg --verify, rpm/repodata/repomd.xml.asc: good signature");
-            const fs::path db = home.path / "rpmdb";
+            const fs::path db = verifying.path() / "rpmdb";
             fs::create_directories(db);
             const fs::path rpm = needProgram("rpm", "rpm");
             run(rpm, {"--dbpath", db.u8string(), "--import", fs::absolute(request.dir / "key.asc").u8string()}, dnf,
@@ -373,14 +393,16 @@ private:
 
     const RepositoryRequest& request;
     const fs::path apt, dnf;
+    std::string key;       // as gpg selects it
+    fs::path home;         // the keyring that holds it; empty: the user's
     std::string passphrase;
 };
 
 } // namespace
 
 RepositoryResult updateRepository(const RepositoryRequest& request) {
-    if (request.gpgKey.empty()) {
-        throw PackError("give the repository's signing key: --gpg-key ID");
+    if (request.gpgKey.empty() == request.gpgKeyFile.empty()) {
+        throw PackError("give the repository's signing key, one way: --gpg-key ID or --gpg-key-file FILE");
     }
     return Repository(request).update();
 }

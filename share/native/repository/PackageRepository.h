@@ -17,7 +17,8 @@
 struct RepositoryRequest {
     std::filesystem::path dir;
     std::vector<std::filesystem::path> packages;  // .deb and .rpm files
-    std::string gpgKey;
+    std::string gpgKey;            // in the user's keyring; or
+    std::filesystem::path gpgKeyFile;  // a private key's file, read into a keyring of the step's own
     SecretSource passphrase;
     int keep = 0;        // versions kept of each package; 0 keeps them all
     std::string origin;  // the Release file's Origin and Label; empty: the folder's name

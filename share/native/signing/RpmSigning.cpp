@@ -60,6 +60,12 @@ std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
         "--define", "__gpg " + rpmMacroText(gpg.u8string(), "the gpg program's path"),
         "--define", "_gpg_name " + rpmMacroText(request.gpgKey, "the GPG key"),
     };
+    std::vector<std::string> home;
+    if (!request.gpgHome.empty()) {
+        args.insert(args.end(), {"--define", "_gpg_path " + rpmMacroText(fs::absolute(request.gpgHome).u8string(),
+                                                                          "the keyring's path")});
+        home = {"--homedir", fs::absolute(request.gpgHome).u8string()};
+    }
     std::unique_ptr<SecretFile> secret;
     if (request.gpgPassphrase.given()) {
         secret.reset(new SecretFile(passphrase));
@@ -71,8 +77,9 @@ std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
 
     // Checked against the signing key alone, not whatever the machine trusts.
     const fs::path key = scratch.path / "key.asc";
-    run(gpg, {"--batch", "--armor", "--output", key.u8string(), "--export", request.gpgKey}, dir,
-        "exporting the public key");
+    std::vector<std::string> exportArgs = home;
+    exportArgs.insert(exportArgs.end(), {"--batch", "--armor", "--output", key.u8string(), "--export", request.gpgKey});
+    run(gpg, exportArgs, dir, "exporting the public key");
     const fs::path db = scratch.path / "rpmdb";
     fs::create_directories(db);
     run(rpmTool, {"--dbpath", db.u8string(), "--import", key.u8string()}, dir, "rpm --import");

@@ -38,6 +38,7 @@ struct SigningRequest {
     std::filesystem::path tsaCaFile;  // and the timestamp authority's here
     std::string gpgKey;               // for .rpm files
     SecretSource gpgPassphrase;
+    std::filesystem::path gpgHome;    // the keyring holding it; empty: the user's
 };
 
 #endif // SIGNINGREQUEST_H
