@@ -80,6 +80,7 @@ TEST(SigningTest, OnlyStrongDigestsAreTaken) {
     EXPECT_THROW(checkDigest("sha1"), PackError);
     EXPECT_THROW(checkDigest("md5"), PackError);
     EXPECT_THROW(checkDigest("SHA256; rm"), PackError);
+    EXPECT_THROW(checkDigest("sha1,sha256"), PackError);
 }
 
 TEST(SigningTest, SigningCommandWordsNeverSplitAValue) {

@@ -313,10 +313,11 @@ def check_refusals(c, build, pack, pki, work):
     out = r.stdout.decode(errors="replace")
     c.check("--no-timestamp signs, and warns", r.returncode == 0 and "Warning: signed without a timestamp" in out
             and "no timestamp" in out, out + r.stderr.decode(errors="replace"))
-    for digest in ("sha1", "md5"):
+    for digest, said in (("sha1", "the digest sha1 is refused"), ("md5", "the digest md5 is refused"),
+                         ("sha1,sha256", "dual signing (sha1,sha256) is refused")):
         r = run(pack, "sign", path, *key, "--no-timestamp", "--digest", digest, env=env, check=False)
         c.check("--digest %s is refused with the reason" % digest, r.returncode == 1
-                and "the digest %s is refused" % digest in r.stderr.decode(), r.stderr.decode())
+                and said in r.stderr.decode(), r.stderr.decode())
     r = run(pack, "sign", path, "--pkcs11", TOKEN_KEY + ";pin-value=1234", "--pkcs11-module", SOFTHSM_MODULE,
             "--certificate", pki.cert, "--no-timestamp", check=False)
     c.check("a PIN inside the PKCS#11 URI is refused", r.returncode == 1 and "pin-value" in r.stderr.decode(),

@@ -72,6 +72,11 @@ std::vector<std::string> keyArguments(const SigningRequest& request, bool withSe
 } // namespace
 
 void checkDigest(const std::string& digest) {
+    if (digest.find_first_of(",+ ") != std::string::npos) {
+        throw PackError("dual signing (" + digest + ") is refused: an .msi holds one signature only, and "
+                        "the SHA-1 signature it would add for old Windows is one that current Windows "
+                        "no longer trusts and signing services refuse; sign once, with sha256");
+    }
     if (digest == "sha1" || digest == "md5") {
         throw PackError("the digest " + digest + " is refused: Windows no longer trusts code "
                         "signatures made with it, signing services that keep keys in hardware "
