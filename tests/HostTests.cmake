@@ -127,5 +127,5 @@ set_tests_properties(signing-checks PROPERTIES TIMEOUT 600)
 # of the run's own installed and upgraded through apt, and purged.
 add_test(NAME repository-checks
          COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/repository_checks.py
-                 $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/repository-checks)
+                 $<TARGET_FILE:loftwick-pack> ${CMAKE_BINARY_DIR}/repository-checks ${LOFTWICK_WINDOWS_BUILD})
 set_tests_properties(repository-checks PROPERTIES TIMEOUT 900)

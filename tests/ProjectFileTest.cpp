@@ -113,7 +113,12 @@ TEST(ProjectFileTest, TheDocumentedExampleIsAccepted) {
     ASSERT_NE(start, std::string::npos);
     const std::string example = doc.substr(start + 8, doc.find("```", start + 8) - start - 8);
     EXPECT_EQ(refusal(example), "");
-    EXPECT_EQ(buildSteps(parseProject(example, "/p/loftwick.toml"), {}, {}, {}).size(), 7u);
+    const std::vector<BuildStep> steps = buildSteps(parseProject(example, "/p/loftwick.toml"), {}, {}, {});
+    ASSERT_EQ(steps.size(), 8u);
+    // The repository step comes last, and is handed the packages the build wrote.
+    EXPECT_EQ(steps.back().what, "repository");
+    EXPECT_TRUE(steps.back().takesPackages);
+    EXPECT_EQ(steps.back().args.at(1), "/p/site/notes");
 }
 
 // init writes what the jar says as TOML strings, comments included: a file

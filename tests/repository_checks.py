@@ -6,7 +6,7 @@ an install root of its own, sqv, gpgv and rpm. Where run as root, a package
 of the run's own is installed and upgraded through apt, and purged however
 the run ends.
 
-  repository_checks.py PACK WORK
+  repository_checks.py PACK WORK WINDOWS_BUILD
 """
 import glob
 import os
@@ -347,6 +347,44 @@ def check_source_files(c, pack, keys, repo, work):
     c.check("rpmlint: 0 errors for the .rpm with its .repo file", " 0 errors," in out, out[-3000:])
 
 
+PROJECT_REPOSITORY = """
+[linux.repository]
+folder = "site"
+gpg-key = "{key}"
+gpg-passphrase-file = "{passphrase}"
+keep = 2
+"""
+
+
+def check_project_build(c, pack, keys, work, windows_build):
+    """[linux.repository] in the project file: one build makes the packages,
+    which bring the repository, and adds them to it."""
+    import project_checks
+    root = os.path.join(work, "project-build")
+    os.makedirs(root)
+    project = project_checks.make_project(root, windows_build)
+    toml = os.path.join(project, "loftwick.toml")
+    with open(toml) as f:
+        text = f.read()
+    key = os.path.join(work, "public.asc")
+    run("gpg", "--armor", "--output", key, "--export", keys.id("good"), check=True)
+    text = text.replace("[linux.deb]", 'repository-url = "file://%s/site"\nrepository-key = "%s"\n\n[linux.deb]'
+                        % (project, key))
+    with open(toml, "w") as f:
+        f.write(text + PROJECT_REPOSITORY.format(key=keys.id("good"), passphrase=keys.passphrase))
+    code, out = run(pack, "build", "--file", toml, "--target", "linux", env={**os.environ, "HOME": os.path.join(
+        root, "home")})
+    pools = sorted(os.listdir(os.path.join(project, "site", "apt", "pool"))
+                   + os.listdir(os.path.join(project, "site", "rpm", "packages"))) if code == 0 else []
+    c.check("a build with [linux.repository] adds the .deb and .rpm it made to the repository, checked",
+            code == 0 and "== linux repository: loftwick-pack repository " in out and len(pools) == 2
+            and "digests signatures OK" in out, out + str(pools))
+    debs = glob.glob(os.path.join(project, "site", "apt", "pool", "*.deb"))
+    _, listing = run("dpkg-deb", "-c", debs[0]) if debs else (1, "")
+    c.check("... and the .deb in it brings the repository's source file",
+            "./etc/apt/sources.list.d/loftwick-demo-hello.sources" in listing, listing)
+
+
 def ended(signal_number, _):
     purge_left_behind_self()
     sys.exit(128 + signal_number)
@@ -360,10 +398,10 @@ def purge_left_behind_self():
 PACK = None
 
 
-def main(pack, work):
+def main(pack, work, windows_build):
     global PACK
     PACK = pack = os.path.abspath(pack)
-    work = os.path.abspath(work)
+    work, windows_build = os.path.abspath(work), os.path.abspath(windows_build)
     missing = [t for t in ("apt-ftparchive", "createrepo_c", "sqv", "dnf", "gpgv", "rpmbuild", "lintian", "rpmlint")
                if not shutil.which(t)]
     if missing:
@@ -392,6 +430,7 @@ def main(pack, work):
         finally:
             purge_left_behind_self()
         check_source_files(c, pack, keys, repo, work)
+        check_project_build(c, pack, keys, work, windows_build)
     finally:
         keys.close()
     print("%d passed, %d failed" % (c.passed, c.failed))
@@ -399,4 +438,4 @@ def main(pack, work):
 
 
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:3]))
+    sys.exit(main(*sys.argv[1:4]))

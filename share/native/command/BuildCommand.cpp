@@ -1,6 +1,7 @@
 #include "BuildCommand.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "BuildPlan.h"
 #include "PackCommand.h"
@@ -17,12 +18,13 @@ const char* const usage =
 "for [windows], the runtime ([windows.jlink]), the image and the .msi\n"
 "([windows.installer]); for [linux], the runtime ([linux.jlink]), the image, the\n"
 ".deb ([linux.deb]) and the .rpm ([linux.rpm]); [windows.signing] signs the image\n"
-"and the .msi, [linux.signing] the .rpm. Each step is the command line it prints,\n"
-"with the same checks.\n"
+"and the .msi, [linux.signing] the .rpm; [linux.repository] adds the packages the\n"
+"build made to a repository. Each step is the command line it prints, with the\n"
+"same checks.\n"
 "\n"
 "  --file FILE             the project file\n"
 "  --target windows|linux  only that target's artefacts (repeatable)\n"
-"  --only WHAT             only runtime, image, msi, deb or rpm (repeatable)\n"
+"  --only WHAT             only runtime, image, msi, deb, rpm or repository (repeatable)\n"
 "  OPTION                  any option of a step, such as --app-version 2.0: it replaces\n"
 "                          the file's setting in every step that takes it, for this run\n"
 "\n"
@@ -74,9 +76,9 @@ BuildArgs parse(const std::vector<std::string>& args) {
             }
             b.targets.push_back(value);
         } else if (option == "--only") {
-            static const std::vector<std::string> kinds = {"runtime", "image", "msi", "deb", "rpm"};
+            static const std::vector<std::string> kinds = {"runtime", "image", "msi", "deb", "rpm", "repository"};
             if (std::find(kinds.begin(), kinds.end(), value) == kinds.end()) {
-                throw BadCommandLine{"--only is runtime, image, msi, deb or rpm, not \"" + value + "\""};
+                throw BadCommandLine{"--only is runtime, image, msi, deb, rpm or repository, not \"" + value + "\""};
             }
             b.only.push_back(value);
         } else {
@@ -140,14 +142,35 @@ int buildCommand(const std::vector<std::string>& args, const fs::path& self, std
         err << "loftwick-pack build: the project file describes nothing for the targets and artefacts named\n";
         return 2;
     }
+    std::vector<std::string> packages;  // what the deb and rpm steps wrote
     for (const BuildStep& step : steps) {
+        std::vector<std::string> stepArgs = step.args;
+        if (step.takesPackages) {
+            if (packages.empty()) {
+                err << "loftwick-pack build: the repository step adds the packages a build makes, and this "
+                       "one made none (--only deb, rpm and repository together)\n";
+                return 2;
+            }
+            stepArgs.insert(stepArgs.begin() + 2, packages.begin(), packages.end());
+        }
         std::string line = "loftwick-pack";
-        for (const std::string& a : step.args) {
+        for (const std::string& a : stepArgs) {
             line += " " + shown(a);
         }
         out << "== " << step.target << " " << step.what << ": " << line << "\n";
         out.flush();
-        const int code = runIn(step.workingDirectory, step.args, self, out, err);
+        std::ostringstream said;
+        const bool isPackage = step.what == "deb" || step.what == "rpm";
+        const int code = runIn(step.workingDirectory, stepArgs, self, isPackage ? said : out, err);
+        if (isPackage) {
+            out << said.str();
+            const std::string text = said.str();
+            const size_t at = text.rfind("Wrote ");
+            if (code == 0 && at != std::string::npos) {
+                const std::string written = text.substr(at + 6, text.find('\n', at) - at - 6);
+                packages.push_back((step.workingDirectory / fs::u8path(written)).u8string());
+            }
+        }
         if (code != 0) {
             err << "loftwick-pack build: the " << step.target << " " << step.what << " step failed; "
                 << "nothing after it was made\n";

@@ -200,6 +200,18 @@ std::vector<BuildStep> buildSteps(const Project& project, const std::vector<std:
         } else {
             package("deb", "linux.deb", {"linux.deb", "linux.packages"});
             package("rpm", "linux.rpm", {"linux.rpm", "linux.packages"});
+            if (project.has("linux.repository") && wanted(only, "repository")) {
+                StepOptions step(project, {"linux.repository"}, {&groupOf("linux.repository", 0)});
+                Options options = step.options({"folder"});
+                override(options, step, overrides);
+                std::vector<std::string> args = {"repository", step.value("folder")->items.at(0)};
+                for (const std::string& a : flatten(options)) {
+                    args.push_back(a);
+                }
+                BuildStep repository{target, "repository", args, fs::path()};
+                repository.takesPackages = true;
+                steps.push_back(repository);
+            }
         }
     }
     return steps;

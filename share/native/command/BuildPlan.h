@@ -14,9 +14,12 @@
 // "loftwick-pack").
 struct BuildStep {
     std::string target;  // "windows" or "linux"
-    std::string what;    // "runtime", "image", "msi", "deb" or "rpm"
+    std::string what;    // "runtime", "image", "msi", "sign", "deb", "rpm" or "repository"
     std::vector<std::string> args;
     std::filesystem::path workingDirectory;  // where an output without a name goes
+    // The repository step: the packages this build wrote before it are
+    // added to its arguments when it runs.
+    bool takesPackages = false;
 };
 
 // The steps the project describes, in order, for the targets and artefacts

@@ -52,6 +52,7 @@ const char* kindText(Kind kind) {
     case PathValue: return "a string (a path)";
     case List: return "a list of strings";
     case Flag: return "true or false";
+    case Number: return "a whole number";
     }
     return "";
 }
@@ -196,6 +197,11 @@ private:
                 return wrong();
             }
             v.items.push_back(value.as_boolean()->get() ? "true" : "false");
+        } else if (spec->kind == Number) {
+            if (!value.is_integer()) {
+                return wrong();
+            }
+            v.items.push_back(std::to_string(value.as_integer()->get()));
         } else if (spec->kind == List) {
             if (!value.is_array()) {
                 return wrong();
@@ -271,6 +277,10 @@ private:
             if (mains != 1) {
                 place("needs exactly one of \"main-jar\", \"main-class\" and \"main-module\", in it or in "
                       "[application]");
+            }
+            if (project.has(target + ".repository") && !given.count(target + ".repository\nfolder")) {
+                addAt(sectionAt.at(target + ".repository").first, sectionAt.at(target + ".repository").second,
+                      "[" + target + ".repository] has no \"folder\": the repository folder to add the packages to");
             }
         }
     }

@@ -48,6 +48,14 @@ const std::vector<Spec> linuxSigningKeys = {
     {"gpg-key", Text, "--gpg-key", nullptr}, {"gpg-passphrase-env", Text, "--gpg-passphrase-env", nullptr},
     {"gpg-passphrase-file", PathValue, "--gpg-passphrase-file", nullptr},
 };
+// The folder is the step's first operand, not an option.
+const std::vector<Spec> repositoryKeys = {
+    {"folder", PathValue, "", nullptr}, {"gpg-key", Text, "--gpg-key", nullptr},
+    {"gpg-key-file", PathValue, "--gpg-key-file", nullptr},
+    {"gpg-passphrase-env", Text, "--gpg-passphrase-env", nullptr},
+    {"gpg-passphrase-file", PathValue, "--gpg-passphrase-file", nullptr},
+    {"keep", Number, "--keep", nullptr}, {"origin", Text, "--origin", nullptr},
+};
 const std::vector<Spec> jlinkKeys = {
     {"jdk", PathValue, "--jdk", nullptr}, {"jmods", PathValue, "--jmods", nullptr},
     {"add-modules", List, "--add-module", nullptr}, {"warned-modules", Flag, "--no-warned-modules", "false"},
@@ -63,6 +71,7 @@ const std::map<std::string, std::vector<const std::vector<Spec>*>>& schema() {
         {"windows.installer", {&installerKeys}},
         {"windows.signing", {&windowsSigningKeys}},
         {"linux.signing", {&linuxSigningKeys}},
+        {"linux.repository", {&repositoryKeys}},
         {"windows.jlink", {&jlinkKeys}},
         {"linux.jlink", {&jlinkKeys}},
         {"linux.packages", {&packageKeys}},

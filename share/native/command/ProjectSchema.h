@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-enum Kind { Text, PathValue, List, Flag };
+enum Kind { Text, PathValue, List, Flag, Number };
 
 // A setting: its key, its kind, and the step option it becomes. A flag's
 // option is given when the value is `flagWhen` ("true" or "false").
