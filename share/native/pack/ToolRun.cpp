@@ -72,3 +72,7 @@ bool runProgramToFile(const fs::path& program, const std::vector<std::string>& a
     output = fileTail(log, toolOutputLimit);
     return status == 0;
 }
+
+const char* standardInputFile() {
+    return "/dev/stdin";
+}

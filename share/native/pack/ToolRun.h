@@ -28,10 +28,14 @@ bool runProgramWithInput(const std::filesystem::path& program, const std::vector
                          const std::filesystem::path& workingDirectory, const std::string& input,
                          std::string& output);
 
-// The same, with standard output going to the file `stdoutFile` (for a tool
-// that writes what it makes there); `output` gets standard error alone.
+// runProgram, with standard output going to the file `stdoutFile` (for a
+// tool that writes what it makes there); `output` gets standard error alone.
 bool runProgramToFile(const std::filesystem::path& program, const std::vector<std::string>& args,
                       const std::filesystem::path& workingDirectory, const std::filesystem::path& stdoutFile,
                       std::string& output);
+
+// A name a tool can open to read its standard input, where a platform has
+// one ("/dev/stdin"); "-" elsewhere.
+const char* standardInputFile();
 
 #endif // TOOLRUN_H

@@ -15,27 +15,15 @@
 #include "RpmSigning.h"
 #include "ScratchDirectory.h"
 #include "Secret.h"
+#include "RequiredTool.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path needProgram(const std::string& name, const std::string& package) {
-    const fs::path program = findProgram(name);
-    if (program.empty()) {
-        throw PackError("the repository step needs " + name + " on PATH (sudo apt install " + package + ")");
-    }
-    return program;
-}
-
-std::string run(const fs::path& program, const std::vector<std::string>& args, const fs::path& dir,
-                const std::string& what) {
-    std::string output;
-    if (!runProgram(program, args, dir, output)) {
-        throw PackError(what + " failed:\n" + output);
-    }
-    return output;
+fs::path tool(const std::string& name, const std::string& package) {
+    return requiredProgram(name, package, "the repository step");
 }
 
 // One package as the repository files it.
@@ -79,7 +67,7 @@ bool sameBytes(const fs::path& a, const fs::path& b) {
 }
 
 Package readDeb(const fs::path& file) {
-    const std::string fields = run(needProgram("dpkg-deb", "dpkg"), {"-f", fs::absolute(file).u8string(),
+    const std::string fields = runRequired(tool("dpkg-deb", "dpkg"), {"-f", fs::absolute(file).u8string(),
                                    "Package", "Version", "Architecture"}, fs::current_path(),
                                    "reading " + shown(file));
     Package p;
@@ -107,7 +95,7 @@ Package readDeb(const fs::path& file) {
 }
 
 Package readRpm(const fs::path& file) {
-    const std::string fields = run(needProgram("rpm", "rpm"), {"-qp", "--nosignature", "--nodigest", "--qf",
+    const std::string fields = runRequired(tool("rpm", "rpm"), {"-qp", "--nosignature", "--nodigest", "--qf",
                                    "%{NAME}\\n%{EPOCHNUM}\\n%{VERSION}\\n%{RELEASE}\\n%{ARCH}\\n%{SHA256HEADER}\\n",
                                    fs::absolute(file).u8string()}, fs::current_path(), "reading " + shown(file));
     std::vector<std::string> lines;
@@ -318,7 +306,7 @@ private:
     }
 
     void writeApt(const Gpg& gpg) const {
-        const fs::path ftparchive = needProgram("apt-ftparchive", "apt-utils");
+        const fs::path ftparchive = tool("apt-ftparchive", "apt-utils");
         // Beside the apt folder: apt-ftparchive hashes every index below it.
         const ScratchDirectory scratch(request.dir / "index");
         std::string output;
@@ -346,8 +334,8 @@ private:
     }
 
     void writeDnf(const Gpg& gpg) const {
-        const fs::path createrepo = needProgram("createrepo_c", "createrepo-c");
-        run(createrepo, {"--update", "--quiet", "--simple-md-filenames", fs::absolute(dnf).u8string()}, dnf,
+        const fs::path createrepo = tool("createrepo_c", "createrepo-c");
+        runRequired(createrepo, {"--update", "--quiet", "--simple-md-filenames", fs::absolute(dnf).u8string()}, dnf,
             "createrepo_c");
         const fs::path repomd = dnf / "repodata" / "repomd.xml";
         gpg.sign(key, passphrase, repomd, dnf / "repodata" / "repomd.xml.asc", false);
@@ -358,33 +346,39 @@ private:
     void check(RepositoryResult& result) const {
         const fs::path keyring = fs::absolute(request.dir / "key.gpg");
         if (fs::exists(apt / "Release.gpg")) {
-            result.checks.push_back("sqv, apt/Release.gpg: " + firstLine(run(needProgram("sqv", "sqv"),
-                {"--keyring", keyring.u8string(), "Release.gpg", "Release"}, apt, "sqv on Release.gpg")));
-            run(needProgram("gpgv", "gpgv"), {"--keyring", keyring.u8string(), "InRelease"}, apt, "gpgv on InRelease");
+            const std::string sqv = runRequired(tool("sqv", "sqv"), {"--keyring", keyring.u8string(),
+                                                "Release.gpg", "Release"}, apt, "sqv on Release.gpg");
+            result.checks.push_back("sqv, apt/Release.gpg: " + firstLine(sqv));
+            runRequired(tool("gpgv", "gpgv"), {"--keyring", keyring.u8string(), "InRelease"}, apt,
+                        "gpgv on InRelease");
             result.checks.push_back("gpgv, apt/InRelease: good signature");
         }
         if (fs::exists(dnf / "repodata" / "repomd.xml.asc")) {
-            const OwnKeyring verifying;
-            const Gpg own(verifying.path());
-            own.run({"--import", keyring.u8string()}, "importing the repository's key");
-            own.run({"--verify", fs::absolute(dnf / "repodata" / "repomd.xml.asc").u8string(),
-                     fs::absolute(dnf / "repodata" / "repomd.xml").u8string()}, "gpg --verify on repomd.xml");
-            result.checks.push_back("gpg --verify, rpm/repodata/repomd.xml.asc: good signature");
-            const fs::path db = verifying.path() / "rpmdb";
-            fs::create_directories(db);
-            const fs::path rpm = needProgram("rpm", "rpm");
-            run(rpm, {"--dbpath", db.u8string(), "--import", fs::absolute(request.dir / "key.asc").u8string()}, dnf,
-                "rpm --import");
-            std::error_code ec;
-            for (fs::directory_iterator it(dnf / "packages", ec), end; !ec && it != end; it.increment(ec)) {
-                const std::string said = run(rpm, {"--dbpath", db.u8string(), "-K", fs::absolute(it->path()).u8string()},
-                                             dnf, "rpm -K");
-                if (said.find("signatures OK") == std::string::npos) {
-                    throw PackError("rpm -K does not pass " + shown(it->path().filename()) + ":\n" + said);
-                }
-            }
-            result.checks.push_back("rpm -K, every package: digests signatures OK");
+            checkDnf(keyring, result);
         }
+    }
+
+    void checkDnf(const fs::path& keyring, RepositoryResult& result) const {
+        const OwnKeyring verifying;
+        const Gpg own(verifying.path());
+        own.run({"--import", keyring.u8string()}, "importing the repository's key");
+        own.run({"--verify", fs::absolute(dnf / "repodata" / "repomd.xml.asc").u8string(),
+                 fs::absolute(dnf / "repodata" / "repomd.xml").u8string()}, "gpg --verify on repomd.xml");
+        result.checks.push_back("gpg --verify, rpm/repodata/repomd.xml.asc: good signature");
+        const std::string db = (verifying.path() / "rpmdb").u8string();
+        fs::create_directories(db);
+        const fs::path rpm = tool("rpm", "rpm");
+        runRequired(rpm, {"--dbpath", db, "--import", fs::absolute(request.dir / "key.asc").u8string()}, dnf,
+                    "rpm --import");
+        std::error_code ec;
+        for (fs::directory_iterator it(dnf / "packages", ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string said = runRequired(rpm, {"--dbpath", db, "-K", fs::absolute(it->path()).u8string()},
+                                                 dnf, "rpm -K");
+            if (said.find("signatures OK") == std::string::npos) {
+                throw PackError("rpm -K does not pass " + shown(it->path().filename()) + ":\n" + said);
+            }
+        }
+        result.checks.push_back("rpm -K, every package: digests signatures OK");
     }
 
     static std::string firstLine(const std::string& text) {

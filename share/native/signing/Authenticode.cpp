@@ -46,14 +46,6 @@ std::string valueAfter(const std::string& output, const std::string& label, size
     return value;
 }
 
-// Where -readpass reads the secret from this process's pipe. osslsigncode
-// 2.9 takes "-"; 2.5 (Debian 12's own) opens whatever file it is given.
-#ifdef _WIN32
-const char* const standardInput = "-";
-#else
-const char* const standardInput = "/dev/stdin";
-#endif
-
 std::vector<std::string> keyArguments(const SigningRequest& request, bool withSecret) {
     const AuthenticodeKey& key = request.key;
     std::vector<std::string> args;
@@ -64,7 +56,9 @@ std::vector<std::string> keyArguments(const SigningRequest& request, bool withSe
                 "-certs", key.certificates.u8string()};
     }
     if (withSecret) {
-        args.insert(args.end(), {"-readpass", standardInput});
+        // osslsigncode 2.9 reads "-" as its standard input; 2.5 (Debian 12's
+        // own) opens whatever file it is given.
+        args.insert(args.end(), {"-readpass", standardInputFile()});
     }
     return args;
 }

@@ -7,19 +7,12 @@
 #include "Quoting.h"
 #include "ScratchDirectory.h"
 #include "Secret.h"
+#include "RequiredTool.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-fs::path needProgram(const std::string& name, const std::string& package) {
-    const fs::path program = findProgram(name);
-    if (program.empty()) {
-        throw PackError("signing an .rpm needs " + name + " on PATH (sudo apt install " + package + ")");
-    }
-    return program;
-}
 
 // A key id, fingerprint or address: what gpg's --local-user takes, and
 // nothing a macro or an option could be made of.
@@ -34,22 +27,13 @@ void checkKeyName(const std::string& key) {
     }
 }
 
-std::string run(const fs::path& program, const std::vector<std::string>& args, const fs::path& dir,
-                const std::string& what) {
-    std::string output;
-    if (!runProgram(program, args, dir, output)) {
-        throw PackError(what + " failed:\n" + output);
-    }
-    return output;
-}
-
 } // namespace
 
 std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
     checkKeyName(request.gpgKey);
-    const fs::path rpmsign = needProgram("rpmsign", "rpm");
-    const fs::path rpmTool = needProgram("rpm", "rpm");
-    const fs::path gpg = needProgram("gpg", "gpg");
+    const fs::path rpmsign = requiredProgram("rpmsign", "rpm", "signing an .rpm");
+    const fs::path rpmTool = requiredProgram("rpm", "rpm", "signing an .rpm");
+    const fs::path gpg = requiredProgram("gpg", "gpg", "signing an .rpm");
     const std::string passphrase = readSecret(request.gpgPassphrase, "GPG passphrase");
     const ScratchDirectory scratch(fs::temp_directory_path() / "loftwick-rpmsign");
     fs::permissions(scratch.path, fs::perms::owner_all, fs::perm_options::replace);
@@ -73,16 +57,16 @@ std::string signRpm(const fs::path& rpm, const SigningRequest& request) {
                                              "--passphrase-file " + rpmMacroText(secret->path().u8string(), "a path")});
     }
     args.insert(args.end(), {"--addsign", fs::absolute(rpm).u8string()});
-    run(rpmsign, args, dir, "rpmsign");
+    runRequired(rpmsign, args, dir, "rpmsign");
 
     // Checked against the signing key alone, not whatever the machine trusts.
     const fs::path key = scratch.path / "key.asc";
     std::vector<std::string> exportArgs = home;
     exportArgs.insert(exportArgs.end(), {"--batch", "--armor", "--output", key.u8string(), "--export", request.gpgKey});
-    run(gpg, exportArgs, dir, "exporting the public key");
+    runRequired(gpg, exportArgs, dir, "exporting the public key");
     const fs::path db = scratch.path / "rpmdb";
     fs::create_directories(db);
-    run(rpmTool, {"--dbpath", db.u8string(), "--import", key.u8string()}, dir, "rpm --import");
+    runRequired(rpmTool, {"--dbpath", db.u8string(), "--import", key.u8string()}, dir, "rpm --import");
     std::string said;
     const bool ok = runProgram(rpmTool, {"--dbpath", db.u8string(), "-K", fs::absolute(rpm).u8string()}, dir, said);
     if (!ok || said.find("signatures OK") == std::string::npos) {

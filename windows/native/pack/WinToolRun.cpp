@@ -121,3 +121,7 @@ bool runProgramToFile(const fs::path& program, const std::vector<std::string>& a
                       const fs::path& workingDirectory, const fs::path& stdoutFile, std::string& output) {
     return run(program, args, workingDirectory, nullptr, output, stdoutFile);
 }
+
+const char* standardInputFile() {
+    return "-";
+}
