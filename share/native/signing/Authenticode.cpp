@@ -12,7 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 // Tools run in the file's directory; every path they get is whole.
 std::string arg(const fs::path& path) {
     return fs::absolute(path).u8string();

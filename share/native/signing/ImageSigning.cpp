@@ -35,6 +35,9 @@ void checkKey(const SigningRequest& request) {
             throw PackError("a PKCS#11 key needs its module (--pkcs11-module LIBRARY) and its "
                             "certificate chain (--certificate FILE, PEM)");
         }
+        if (lower(key.pkcs11Uri).rfind("pkcs11:", 0) != 0) {
+            throw PackError("a PKCS#11 key is named by a pkcs11: URI (RFC 7512), not \"" + key.pkcs11Uri + "\"");
+        }
         if (lower(key.pkcs11Uri).find("pin-value=") != std::string::npos) {
             throw PackError("the PKCS#11 URI holds its PIN (pin-value), which every process "
                             "could read in the command line: give it with --password-env or "
@@ -107,10 +110,11 @@ SigningOutcome WindowsSigner::signOne(const fs::path& file, const fs::path& show
     const SignatureState before = tool.verify(file, request.caFile, request.tsaCaFile);
     if (before.present) {
         if (!before.digestMatches) {
-            throw PackError(shown(shownAs) + " was changed after its vendor signed it: "
-                            "put the vendor's own file back rather than sign this one");
+            throw PackError(shown(shownAs) + " was changed after it was signed: put the signed "
+                            "file back (or the unsigned one) rather than sign this one");
         }
-        outcome.note = "its own signature did not verify: " + before.problem;
+        outcome.note = before.valid ? "signed again: its earlier signature is replaced"
+                                    : "its own signature did not verify: " + before.problem;
         tool.removeSignature(file, unsignedCopy, shown(shownAs));
     } else {
         fs::copy_file(file, unsignedCopy);
