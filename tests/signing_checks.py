@@ -313,6 +313,17 @@ def check_refusals(c, build, pack, pki, work):
     out = r.stdout.decode(errors="replace")
     c.check("--no-timestamp signs, and warns", r.returncode == 0 and "Warning: signed without a timestamp" in out
             and "no timestamp" in out, out + r.stderr.decode(errors="replace"))
+    with timestamp_authority(pki) as url:
+        r = run(pack, "sign", path, *key, "--timestamp", url, "--ca-file", pki.ca, env=env, check=False)
+    out = r.stdout.decode(errors="replace")
+    stamped = all(verify(pki, p)[0] for p in pe_files(path))
+    c.check("signing again with a timestamp signs the files this key signed without one",
+            r.returncode == 0 and stamped and "signed again: its earlier signature is replaced" in out
+            and "kept" not in out, out + r.stderr.decode(errors="replace"))
+    r = run(pack, "sign", path, *key, "--no-timestamp", "--ca-file", pki.ca, env=env, check=False)
+    out = r.stdout.decode(errors="replace")
+    c.check("... and once more: what this key signed and timestamped is kept, the launchers signed again",
+            r.returncode == 0 and out.count("  kept    ") == 3 and out.count("  signed  ") == 2, out)
     for digest, said in (("sha1", "the digest sha1 is refused"), ("md5", "the digest md5 is refused"),
                          ("sha1,sha256", "dual signing (sha1,sha256) is refused")):
         r = run(pack, "sign", path, *key, "--no-timestamp", "--digest", digest, env=env, check=False)

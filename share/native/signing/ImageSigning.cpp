@@ -143,7 +143,10 @@ void WindowsSigner::keepOrSign(const fs::path& file, const fs::path& shownAs, Si
         // Signed with this key before: its own CA vouches for it.
         state = tool.verify(file, request.caFile, request.tsaCaFile);
     }
-    if (state.valid) {
+    // Signed with this key before but without the timestamp this run asks
+    // for: signed again, so that it outlives the certificate.
+    const bool ours = !ownSigner.empty() && state.signer == ownSigner;
+    if (state.valid && !(ours && state.timestamp.empty() && !request.withoutTimestamp)) {
         report.files.push_back({shownAs, false, state, {}});
         return;
     }
