@@ -333,6 +333,10 @@ def check_refusals(c, build, pack, pki, work):
             "--certificate", pki.cert, "--no-timestamp", check=False)
     c.check("a PIN inside the PKCS#11 URI is refused", r.returncode == 1 and "pin-value" in r.stderr.decode(),
             r.stderr.decode())
+    r = run(pack, "installer", path, "--wix-source", os.path.join(work, "x.wxs"), *key, "--no-timestamp",
+            check=False, env=env)
+    c.check("a key with --wix-source, which writes no .msi, is a wrong command line", r.returncode == 2
+            and "writes no .msi to sign" in r.stderr.decode(), r.stderr.decode())
     r = run(pack, "sign", path, *key, check=False, env=env)
     c.check("no timestamp server and no --no-timestamp is refused", r.returncode == 1
             and "give a timestamp server" in r.stderr.decode(), r.stderr.decode())

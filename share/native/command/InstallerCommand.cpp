@@ -87,6 +87,10 @@ InstallerRequest parse(const std::vector<std::string>& args, SigningOptions& sig
     if (seen.count("--output") && seen.count("--wix-source")) {
         throw UsageError("--output and --wix-source exclude each other");
     }
+    if (seen.count("--wix-source") && signing.windowsKeyGiven()) {
+        throw UsageError("--wix-source writes no .msi to sign: sign the image with 'loftwick-pack sign', "
+                         "and the .msi your tools make");
+    }
     for (const std::string& type : fileTypes) {
         const size_t eq = type.find('=');
         if (eq == std::string::npos) {
