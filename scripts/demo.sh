@@ -253,6 +253,11 @@ dnf -q -y --noplugins --installroot="$build/demo-dnf/root" --releasever=1 \
     --setopt=reposdir="$build/demo-dnf/repos.d" --setopt=cachedir="$build/demo-dnf/cache" \
     --setopt=logdir="$build/demo-dnf/log" --setopt=skip_if_unavailable=False \
     list --available loftwick-demo-hello 2>&1 | sed 's/^/   /'
+# dnf checks the repository's signature with a keyring in its cache: its
+# gpg agent does not outlive the demo.
+for home in "$build"/demo-dnf/cache/*/pubring; do
+    gpgconf --homedir "$home" --kill gpg-agent 2>/dev/null || true
+done
 echo "== Installing it (apt-get install), starting the installed command, removing it (apt-get purge):"
 $apt install "$build/loftwick-demo-hello_1.2.0_amd64.deb" >/dev/null
 echo "   \$ loftwick-demo-hello    (/usr/bin/loftwick-demo-hello -> $(readlink /usr/bin/loftwick-demo-hello))"

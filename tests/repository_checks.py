@@ -144,6 +144,12 @@ class Dnf:
         _, out = run("rpm", "--root", os.path.join(self.root, "root"), "-q", "--qf", "%{VERSION}", PACKAGE)
         return out.strip()
 
+    def close(self):
+        """dnf checks repomd.xml.asc with a keyring in its cache, whose gpg
+        agent would outlive the test."""
+        for home in glob.glob(os.path.join(self.root, "cache", "*", "pubring")):
+            subprocess.run(["gpgconf", "--homedir", home, "--kill", "gpg-agent"], capture_output=True)
+
 
 def check_refused_keys(c, pack, keys, debs, work):
     repo = os.path.join(work, "refused")
@@ -229,6 +235,26 @@ def check_apt(c, keys, repo, work):
 
 def check_dnf_and_upgrades(c, pack, keys, debs, rpms, repo, work, apt):
     dnf = Dnf(work, "own", repo)
+    try:
+        check_upgrades(c, pack, keys, debs, rpms, repo, work, apt, dnf)
+    finally:
+        dnf.close()
+    tampered = os.path.join(work, "tampered-dnf")
+    shutil.copytree(repo, tampered)
+    repomd = os.path.join(tampered, "rpm", "repodata", "repomd.xml")
+    with open(repomd) as f:
+        text = f.read()
+    with open(repomd, "w") as f:
+        f.write(text.replace("<revision>", "<revision>1"))
+    bad = Dnf(work, "tampered", tampered)
+    try:
+        code, out = bad.run("makecache")
+    finally:
+        bad.close()
+    c.check("dnf refuses a repomd.xml changed after signing", code != 0, out)
+
+
+def check_upgrades(c, pack, keys, debs, rpms, repo, work, apt, dnf):
     code, out = dnf.run("makecache")
     c.check("dnf makecache reads the repository, its signature checked", code == 0, out)
     code, out = dnf.run("install", PACKAGE)
@@ -252,17 +278,6 @@ def check_dnf_and_upgrades(c, pack, keys, debs, rpms, repo, work, apt):
         c.check("apt-get install --only-upgrade brings version 2.0", code == 0 and installed_version() == "2.0", out)
     code, out = dnf.run("--refresh", "upgrade", PACKAGE)
     c.check("dnf upgrade brings version 2.0", code == 0 and dnf.installed() == "2.0", out)
-
-    tampered = os.path.join(work, "tampered-dnf")
-    shutil.copytree(repo, tampered)
-    repomd = os.path.join(tampered, "rpm", "repodata", "repomd.xml")
-    with open(repomd) as f:
-        text = f.read()
-    with open(repomd, "w") as f:
-        f.write(text.replace("<revision>", "<revision>1"))
-    bad = Dnf(work, "tampered", tampered)
-    code, out = bad.run("makecache")
-    c.check("dnf refuses a repomd.xml changed after signing", code != 0, out)
 
 
 def installed_version():
@@ -433,6 +448,8 @@ def main(pack, work, windows_build):
         check_project_build(c, pack, keys, work, windows_build)
     finally:
         keys.close()
+    _, agents = run("pgrep", "-af", "gpg-agent --homedir " + work)
+    c.check("no gpg agent of the run's keyrings outlives it", not agents.strip(), agents)
     print("%d passed, %d failed" % (c.passed, c.failed))
     return 1 if c.failed else 0
 
