@@ -531,30 +531,35 @@ private:
             return infos;
         }
         // A first pass finds whether any class can lead to a finding; for
-        // most applications none can, and the classes are read once.
+        // most applications none can, and the classes are read once. Once
+        // one can, every class read from then on has its references taken
+        // at once: only those read before are inflated a second time.
         const NeedsFilter filter(runtime, std::set<std::string>(request.absentModules.begin(),
                                                                  request.absentModules.end()));
         std::atomic<bool> relevant{needAllReferences};
+        std::vector<char> taken(classes.size(), 0);
         forEachClass(SIZE_MAX, [&](size_t i, const std::string& bytes) {
             infos[i].major = classMajorVersion(bytes);
-            if (!relevant.load(std::memory_order_relaxed) && filter.relevant(bytes)) {
+            if (relevant.load(std::memory_order_relaxed) || filter.relevant(bytes)) {
                 relevant = true;
+                infos[i].references = classReferencesOf(bytes);
+                taken[i] = 1;
             }
         });
         referencesRead = relevant;
         if (relevant) {
             forEachClass(SIZE_MAX, [&](size_t i, const std::string& bytes) {
                 infos[i].references = classReferencesOf(bytes);
-            });
+            }, &taken);
         }
         return infos;
     }
 
     // Calls `use` with the first `limit` bytes of every class, in the order
-    // of `classes` (unreadable ones are skipped). Inflating is most of the
+    // of `classes` (unreadable ones, and those `skip` marks, are skipped). Inflating is most of the
     // check's time: it is shared among the processor's cores.
     template <class Use>
-    void forEachClass(size_t limit, const Use& use) const {
+    void forEachClass(size_t limit, const Use& use, const std::vector<char>* skip = nullptr) const {
         std::vector<const ClassSource*> sources;
         std::set<const ZipArchive*> read;
         for (const auto& c : classes) {
@@ -566,6 +571,9 @@ private:
         const auto work = [&](size_t first, size_t step) {
             ZipArchive::Inflater inflater;
             for (size_t i = first; i < sources.size(); i += step) {
+                if (skip && (*skip)[i]) {
+                    continue;
+                }
                 try {
                     use(i, bytesOf(*sources[i], limit, inflater));
                 } catch (const PackError&) {
