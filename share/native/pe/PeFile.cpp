@@ -3,6 +3,7 @@
 #include "PeFile.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "PackError.h"
 
@@ -281,4 +282,16 @@ uint32_t peChecksum(const Bytes& file, size_t checksumOffset) {
     }
     sum = (sum & 0xFFFF) + (sum >> 16);
     return static_cast<uint32_t>(sum + file.size());
+}
+
+bool isPeFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char head[64] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof(head)) || head[0] != 'M' || head[1] != 'Z') {
+        return false;
+    }
+    const uint32_t offset = head[60] | head[61] << 8 | head[62] << 16 | static_cast<uint32_t>(head[63]) << 24;
+    char signature[4] = {};
+    in.seekg(offset);
+    return offset < (1u << 20) && in.read(signature, 4) && std::equal(signature, signature + 4, "PE\0\0");
 }

@@ -6,6 +6,7 @@
 #define PEFILE_H
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,10 @@ private:
     Bytes overlay;
     size_t overlayStart = 0;  // where the appended data began when read
 };
+
+// Whether the file starts as a PE image does ("MZ", then "PE\0\0" where
+// the DOS header points), whatever its name: only its first bytes are read.
+bool isPeFile(const std::filesystem::path& file);
 
 // The PE checksum of a file whose checksum field is at `checksumOffset`.
 uint32_t peChecksum(const Bytes& file, size_t checksumOffset);

@@ -81,18 +81,6 @@ bool isJarSigned(const ZipArchive& jar) {
 
 } // namespace
 
-bool isPeFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    unsigned char head[64] = {};
-    if (!in.read(reinterpret_cast<char*>(head), sizeof(head)) || head[0] != 'M' || head[1] != 'Z') {
-        return false;
-    }
-    const uint32_t offset = head[60] | head[61] << 8 | head[62] << 16 | static_cast<uint32_t>(head[63]) << 24;
-    char signature[4] = {};
-    in.seekg(offset);
-    return offset < (1u << 20) && in.read(signature, 4) && std::equal(signature, signature + 4, "PE\0\0");
-}
-
 WindowsSigner::WindowsSigner(const SigningRequest& request) : request(request) {
     checkKey(request);
     secret = readSecret(request.key.secret, request.key.kind == KeyKind::Pkcs11 ? "PIN" : "password");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Authenticode.h"
+#include "PeFile.h"
 #include "SigningRequest.h"
 
 struct SigningOutcome {
@@ -25,9 +26,6 @@ struct SigningReport {
     std::set<std::string> unknownRoots;  // signers of files kept unchecked to the root
     std::vector<std::string> warnings;
 };
-
-// Whether the file starts as a PE image does ("MZ", then "PE\0\0").
-bool isPeFile(const std::filesystem::path& file);
 
 class WindowsSigner {
 public:

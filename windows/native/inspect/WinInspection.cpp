@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "AppLauncher.h"
 #include "FileUtils.h"
+#include "PeFile.h"
 
 std::string launchRoad(const AppLauncher& launcher, bool pathHasAppDir) {
     // A ';' in the app directory keeps PATH from ever listing it: the
@@ -47,19 +47,6 @@ namespace {
 // at most this many: an image is not a disk to crawl.
 const size_t signatureFileLimit = 10000;
 
-bool startsAsPe(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    char head[64] = {};
-    if (!in.read(head, sizeof(head)) || head[0] != 'M' || head[1] != 'Z') {
-        return false;
-    }
-    uint32_t offset = 0;
-    std::memcpy(&offset, head + 60, 4);
-    char signature[4] = {};
-    in.seekg(offset);
-    return offset < (1u << 20) && in.read(signature, 4) && std::memcmp(signature, "PE\0\0", 4) == 0;
-}
-
 std::vector<std::filesystem::path> peFiles(const std::filesystem::path& image) {
     namespace fs = std::filesystem;
     std::vector<fs::path> top, rest;
@@ -68,7 +55,7 @@ std::vector<std::filesystem::path> peFiles(const std::filesystem::path& image) {
         if (top.size() + rest.size() >= signatureFileLimit) {
             break;
         }
-        if (it->is_regular_file(ec) && startsAsPe(it->path())) {
+        if (it->is_regular_file(ec) && isPeFile(it->path())) {
             const fs::path relative = it->path().lexically_relative(image);
             (relative.has_parent_path() ? rest : top).push_back(relative);
         }
