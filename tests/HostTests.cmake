@@ -12,6 +12,7 @@ add_executable(loftwick-pack-tests
     tests/QuotingTest.cpp
     tests/AppCheckTest.cpp
     tests/JimageFileTest.cpp
+    tests/ZipArchiveTest.cpp
     tests/RuntimeNeedsTest.cpp
     tests/ProjectFileTest.cpp
     tests/SigningTest.cpp

@@ -568,9 +568,17 @@ private:
                 c.second.jar->loadWhole();
             }
         }
+        // In the order of the jars' bytes, so that memory is read forwards.
+        std::vector<std::pair<std::pair<const ZipArchive*, uint64_t>, size_t>> order(sources.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            const ClassSource& s = *sources[i];
+            order[i] = {{s.jar.get(), s.entry ? s.entry->localHeaderOffset : 0}, i};
+        }
+        std::sort(order.begin(), order.end());
         const auto work = [&](size_t first, size_t step) {
             ZipArchive::Inflater inflater;
-            for (size_t i = first; i < sources.size(); i += step) {
+            for (size_t k = first; k < order.size(); k += step) {
+                const size_t i = order[k].second;
                 if (skip && (*skip)[i]) {
                     continue;
                 }

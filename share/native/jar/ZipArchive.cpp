@@ -21,7 +21,7 @@ const size_t centralFileHeaderSize = 46;
 const size_t localFileHeaderSize = 30;
 const size_t maxCommentSize = 0xFFFF;
 
-uint64_t little(const std::string& b, size_t at, size_t width) {
+uint64_t little(std::string_view b, size_t at, size_t width) {
     uint64_t v = 0;
     for (size_t i = width; i-- > 0;) {
         v = (v << 8) | static_cast<unsigned char>(b.at(at + i));
@@ -47,20 +47,32 @@ ZipArchive::ZipArchive(const std::filesystem::path& path, const std::string& wha
 
 ZipArchive::ZipArchive(std::string bytes, const std::string& what) : what(what), whole(std::move(bytes)) {
     fileSize = whole.size();
+    loaded = true;
     if (whole.empty()) {
         throw PackError(what + " is empty: it is not a zip archive (a jar is one)");
     }
     readDirectory();
 }
 
+std::string_view ZipArchive::viewAt(uint64_t offset, uint64_t size, std::string& storage) const {
+    if (loaded.load(std::memory_order_acquire)) {
+        if (offset > fileSize || size > fileSize - offset) {
+            throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
+        }
+        return std::string_view(whole).substr(static_cast<size_t>(offset), static_cast<size_t>(size));
+    }
+    storage = readAt(offset, size);
+    return storage;
+}
+
 std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
     if (offset > fileSize || size > fileSize - offset) {
         throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
     }
-    const std::lock_guard<std::mutex> lock(fileLock);
-    if (!whole.empty()) {
+    if (loaded.load(std::memory_order_acquire)) {
         return whole.substr(static_cast<size_t>(offset), static_cast<size_t>(size));
     }
+    const std::lock_guard<std::mutex> lock(fileLock);
     std::string bytes(static_cast<size_t>(size), '\0');
     file.clear();
     file.seekg(static_cast<std::streamoff>(offset));
@@ -191,21 +203,24 @@ std::string ZipArchive::read(const Entry& entry, size_t limit) const {
 }
 
 void ZipArchive::loadWhole() const {
-    if (fileSize <= maxLoadedSize && whole.empty()) {
-        std::string all = readAt(0, fileSize);
-        const std::lock_guard<std::mutex> lock(fileLock);
-        whole.swap(all);
+    const std::lock_guard<std::mutex> lock(loadLock);
+    if (fileSize <= maxLoadedSize && !loaded) {
+        whole = readAt(0, fileSize);
+        loaded.store(true, std::memory_order_release);
     }
 }
 
 std::string ZipArchive::read(const Entry& entry, size_t limit, Inflater& inflater) const {
     // One read for the local header and the first of the data: a class
-    // header check needs no more.
-    // A deflated block's code tables take a few hundred bytes at most.
-    const uint64_t guess = localFileHeaderSize + entry.name.size() + 64
-                           + std::min<uint64_t>(entry.compressedSize, std::min<uint64_t>(limit, 1 << 20) + 384);
-    const std::string first = readAt(entry.localHeaderOffset,
-                                     std::min(guess, fileSize - std::min(fileSize, entry.localHeaderOffset)));
+    // header check needs no more. A deflated block's code tables take a few
+    // hundred bytes at most. A loaded file is read in place.
+    const uint64_t guess = loaded.load(std::memory_order_acquire) ? fileSize
+            : localFileHeaderSize + entry.name.size() + 64
+              + std::min<uint64_t>(entry.compressedSize, std::min<uint64_t>(limit, 1 << 20) + 384);
+    std::string firstStorage, pieceStorage;
+    const std::string_view first = viewAt(entry.localHeaderOffset,
+                                          std::min(guess, fileSize - std::min(fileSize, entry.localHeaderOffset)),
+                                          firstStorage);
     if (first.size() < localFileHeaderSize || little(first, 0, 4) != localFileHeaderSignature) {
         throw PackError(what + " is not a valid zip archive: the entry " + entry.name + " is missing");
     }
@@ -213,17 +228,17 @@ std::string ZipArchive::read(const Entry& entry, size_t limit, Inflater& inflate
     const uint64_t wanted = std::min<uint64_t>(limit, entry.size);
     // The data the first read holds, then more as it is needed.
     const uint64_t dataOffset = entry.localHeaderOffset + skip;
-    std::string piece = skip < first.size()
+    std::string_view piece = skip < first.size()
             ? first.substr(static_cast<size_t>(skip),
                            static_cast<size_t>(std::min<uint64_t>(first.size() - skip, entry.compressedSize)))
-            : std::string();
+            : std::string_view();
     uint64_t given = piece.size();
     const auto more = [&]() {
-        piece = readAt(dataOffset + given, std::min<uint64_t>(entry.compressedSize - given, 65536));
+        piece = viewAt(dataOffset + given, std::min<uint64_t>(entry.compressedSize - given, 65536), pieceStorage);
         given += piece.size();
     };
     if (entry.method == 0) {
-        std::string out = piece.substr(0, static_cast<size_t>(wanted));
+        std::string out(piece.substr(0, static_cast<size_t>(wanted)));
         while (out.size() < wanted && given < entry.compressedSize) {
             more();
             out += piece.substr(0, static_cast<size_t>(wanted - out.size()));
@@ -234,15 +249,24 @@ std::string ZipArchive::read(const Entry& entry, size_t limit, Inflater& inflate
         throw PackError(what + ": the entry " + entry.name + " is compressed in a way the runtime "
                         "cannot read");
     }
+    return inflateTo(static_cast<size_t>(wanted), wanted == entry.size, piece, given, entry, more, inflater);
+}
+
+template <class More>
+std::string ZipArchive::inflateTo(size_t wanted, bool entire, std::string_view& piece, const uint64_t& given,
+                                  const Entry& entry, const More& more, Inflater& inflater) const {
     z_stream& z = *inflater.stream();
     inflateReset(&z);
-    std::string out(static_cast<size_t>(wanted), '\0');
+    // Room past the end of a whole entry lets zlib's fast loop decode it to
+    // its last byte; what a stream makes beyond its declared size is cut off.
+    const size_t slack = entire ? 258 : 0;
+    std::string out(wanted + slack, '\0');
     z.next_out = reinterpret_cast<Bytef*>(&out[0]);
     z.avail_out = static_cast<uInt>(out.size());
-    z.next_in = reinterpret_cast<Bytef*>(&piece[0]);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
     z.avail_in = static_cast<uInt>(piece.size());
-    while (z.avail_out > 0) {
-        const int status = inflate(&z, Z_NO_FLUSH);
+    while (z.avail_out > slack) {
+        const int status = ::inflate(&z, Z_NO_FLUSH);
         if (status == Z_STREAM_END) {
             break;
         }
@@ -253,10 +277,10 @@ std::string ZipArchive::read(const Entry& entry, size_t limit, Inflater& inflate
             break;  // no input left to make more of
         }
         more();
-        z.next_in = reinterpret_cast<Bytef*>(&piece[0]);
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
         z.avail_in = static_cast<uInt>(piece.size());
     }
-    out.resize(out.size() - z.avail_out);
+    out.resize(std::min(out.size() - z.avail_out, wanted));
     return out;
 }
 

@@ -2,12 +2,14 @@
 #ifndef ZIPARCHIVE_H
 #define ZIPARCHIVE_H
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Read from its end, as the runtime reads it: the end record, then the
@@ -68,6 +70,11 @@ public:
 
 private:
     std::string readAt(uint64_t offset, uint64_t size) const;
+    // The bytes in place once the file is loaded; else read into `storage`.
+    std::string_view viewAt(uint64_t offset, uint64_t size, std::string& storage) const;
+    template <class More>
+    std::string inflateTo(size_t wanted, bool entire, std::string_view& piece, const uint64_t& given,
+                          const Entry& entry, const More& more, Inflater& inflater) const;
     void readDirectory();
 
     std::string what;
@@ -76,6 +83,8 @@ private:
     std::vector<Entry> list;
     mutable std::mutex fileLock;  // a seek and its read go together
     mutable std::string whole;    // the file, once loadWhole has read it
+    mutable std::atomic<bool> loaded{false};  // then `whole` never changes: read without a lock
+    mutable std::mutex loadLock;
     static const uint64_t maxLoadedSize = 256 << 20;
     mutable std::unique_ptr<Inflater> ownInflater;
 };
