@@ -128,7 +128,7 @@ def module_check_bench(pack, build, inputs, work):
         command[command.index("--output") + 1] += str(which)
     runs = ([], [])
     walls = ([], [])
-    for _ in range(15):
+    for _ in range(25):
         for which, command in enumerate(commands):
             start = time.monotonic()
             child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -139,7 +139,7 @@ def module_check_bench(pack, build, inputs, work):
     user = [min(r) for r in runs]  # the machine's noise only ever adds
     wall = [min(w) for w in walls]
     share = (wall[1] - wall[0]) / wall[0]
-    print("Packing the same, best of 15 alternating runs: %.3f s when the runtime holds every module, %.3f s "
+    print("Packing the same, best of 25 alternating runs: %.3f s when the runtime holds every module, %.3f s "
           "when it holds java.base alone and every constant pool is checked: the module check adds %.0f%% "
           "(target < 20%%: %s); user time %.3f s and %.3f s (+%.0f ms for %d classes)"
           % (wall[0], wall[1], 100 * share, "met" if share < 0.20 else "MISSED", user[0], user[1],

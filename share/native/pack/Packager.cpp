@@ -455,6 +455,15 @@ std::vector<std::string> pack(const PackRequest& r) {
     requireDirectory(r.runtime, "the Java runtime");
     checkOverlap(r);
     checkOutput(fs::absolute(r.output), r.replace);
+    // Reading the application's classes takes a while: it runs from here on,
+    // while the trees are walked and the image is copied beside the output;
+    // a refusal discards the copy.
+    std::string mainClass;
+    std::vector<std::string> applicationWarnings;
+    std::future<std::vector<std::string>> application = std::async(
+            std::launch::async, [request = checkRequest(r), &mainClass, &applicationWarnings] {
+                return checkApplication(request, &mainClass, &applicationWarnings);
+            });
     const bool linux = runtimeIsForLinux(r.runtime);
     const fs::path launchers = r.launchers.empty()
             ? findLaunchers(r.self, linux ? linuxLauncherName() : guiLauncherName()) : r.launchers;
@@ -484,18 +493,10 @@ std::vector<std::string> pack(const PackRequest& r) {
     } catch (const PackError& e) {
         problems.push_back(e.what());
     }
-    // Reading every class header takes a while: it runs while the image is
-    // copied beside the output, and a refusal discards the copy.
     const std::string noVm = virtualMachineProblem(r.runtime);
     if (!noVm.empty()) {
         problems.push_back(noVm);
     }
-    std::string mainClass;
-    std::vector<std::string> applicationWarnings;
-    std::future<std::vector<std::string>> application = std::async(
-            std::launch::async, [request = checkRequest(r), &mainClass, &applicationWarnings] {
-                return checkApplication(request, &mainClass, &applicationWarnings);
-            });
     const auto refuseWithApplication = [&]() {
         for (const std::string& p : application.get()) {
             problems.push_back(p);
