@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -329,6 +330,12 @@ public:
     // The classes the runtime would see; a multi-release jar's versions
     // count up to the runtime's own.
     void addClasses(const std::shared_ptr<const ZipArchive>& jar, bool multiRelease) {
+        // A big jar is read whole while its classes are listed: every class
+        // of it is read later.
+        if (jar->entries().size() >= 1000) {
+            loading.push_back(std::async(std::launch::async, [jar] { jar->loadWhole(); }));
+        }
+        classes.reserve(classes.size() + jar->entries().size());
         std::map<std::string, std::pair<unsigned, const ZipArchive::Entry*>> chosen;
         for (const ZipArchive::Entry& e : jar->entries()) {
             if (e.name.size() <= 6 || e.name.compare(e.name.size() - 6, 6, ".class") != 0) {
@@ -575,16 +582,22 @@ private:
             order[i] = {{s.jar.get(), s.entry ? s.entry->localHeaderOffset : 0}, i};
         }
         std::sort(order.begin(), order.end());
-        const auto work = [&](size_t first, size_t step) {
+        // Threads take the next few classes as they finish, so that one slowed
+        // down by the copying beside it keeps no other waiting.
+        std::atomic<size_t> next{0};
+        const size_t chunk = 64;
+        const auto work = [&]() {
             ZipArchive::Inflater inflater;
-            for (size_t k = first; k < order.size(); k += step) {
-                const size_t i = order[k].second;
-                if (skip && (*skip)[i]) {
-                    continue;
-                }
-                try {
-                    use(i, bytesOf(*sources[i], limit, inflater));
-                } catch (const PackError&) {
+            for (size_t first; (first = next.fetch_add(chunk)) < order.size();) {
+                for (size_t k = first; k < std::min(first + chunk, order.size()); ++k) {
+                    const size_t i = order[k].second;
+                    if (skip && (*skip)[i]) {
+                        continue;
+                    }
+                    try {
+                        use(i, bytesOf(*sources[i], limit, inflater));
+                    } catch (const PackError&) {
+                    }
                 }
             }
         };
@@ -592,9 +605,9 @@ private:
                 : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
         std::vector<std::thread> helpers;
         for (size_t t = 1; t < threads; ++t) {
-            helpers.emplace_back(work, t, threads);
+            helpers.emplace_back(work);
         }
-        work(0, threads);
+        work();
         for (std::thread& h : helpers) {
             h.join();
         }
@@ -745,6 +758,7 @@ private:
     std::set<fs::path> visited;
     std::unordered_map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
     std::map<std::string, fs::path> modules;
+    std::vector<std::future<void>> loading;  // last, so that it is waited for first
 };
 
 bool isSize(const std::string& text) {
