@@ -186,6 +186,27 @@ TEST_F(AppCheckTest, DidYouMeanEachSlip) {
     EXPECT_EQ(joined(check("", "com.acme.Mn", {"app.jar"})).find("did you mean"), std::string::npos);
 }
 
+// Past a thousand classes, threads share the reading: every class is read
+// once, whichever thread takes it and in whatever order, across jars and
+// folders.
+TEST_F(AppCheckTest, ManyClassesAreEachReadOnce) {
+    // All newer than the runtime but the main class: the count shows any
+    // class skipped or read twice.
+    std::vector<std::pair<std::string, std::string>> first, second;
+    for (int i = 0; i < 3000; ++i) {
+        (i % 3 ? first : second).push_back({"p" + std::to_string(i % 40) + "/C" + std::to_string(i) + ".class",
+                                            classFile(65)});
+    }
+    first.push_back({"app/Main.class", classFile(61)});
+    write("a.jar", storedZipOf(first));
+    write("b.jar", storedZipOf(second));
+    write("classes/a/Folder.class", classFile(66));
+    EXPECT_EQ(joined(check("", "app.Main", {"a.jar", "b.jar", "classes"})),
+              "3001 classes are compiled for a newer Java than the runtime's Java 17, such as a.Folder (Java 22, "
+              "class file version 66), p0.C0 (Java 21, class file version 65), p0.C1000 (Java 21, class file "
+              "version 65): compile with \"javac --release 17\"\n");
+}
+
 // A class path entry that cannot be read here (a macro, another system's
 // absolute path) may hold the main class: never a reason to refuse it.
 TEST_F(AppCheckTest, EntriesThatCannotBeReadHere) {
