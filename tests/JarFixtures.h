@@ -42,37 +42,55 @@ inline void put(std::string& out, uint32_t value, int bytes) {
 
 } // namespace stored_zip
 
+// One entry as the archive holds it: its bytes as written (stored or
+// deflated), and what the headers say of them.
+struct ZipEntryRecord {
+    std::string name;
+    std::string data;
+    uint16_t method;        // 0 stored, 8 deflated
+    uint32_t crc;
+    uint32_t declaredSize;  // the size its content claims
+};
+
 // Entries in the order given (a name may repeat), and the archive's comment.
-inline std::string storedZipOf(const std::vector<std::pair<std::string, std::string>>& files,
-                               const std::string& comment = std::string()) {
-    using stored_zip::crc32;
+inline std::string zipOf(const std::vector<ZipEntryRecord>& entries, const std::string& comment = std::string()) {
     using stored_zip::put;
     std::string out, directory;
-    for (const auto& file : files) {
+    for (const ZipEntryRecord& e : entries) {
         const uint32_t offset = static_cast<uint32_t>(out.size());
-        const uint32_t crc = crc32(file.second);
-        const uint32_t size = static_cast<uint32_t>(file.second.size());
-        const uint32_t nameSize = static_cast<uint32_t>(file.first.size());
-        put(out, 0x04034b50, 4);  // local header: version, flags, method 0, time, date
-        put(out, 10, 2); put(out, 0, 2); put(out, 0, 2); put(out, 0, 4);
-        put(out, crc, 4); put(out, size, 4); put(out, size, 4);
+        const uint32_t packed = static_cast<uint32_t>(e.data.size());
+        const uint32_t nameSize = static_cast<uint32_t>(e.name.size());
+        const uint32_t version = e.method == 8 ? 20 : 10;  // what the entry needs to be read
+        put(out, 0x04034b50, 4);  // local header: version, flags, method, time, date
+        put(out, version, 2); put(out, 0, 2); put(out, e.method, 2); put(out, 0, 4);
+        put(out, e.crc, 4); put(out, packed, 4); put(out, e.declaredSize, 4);
         put(out, nameSize, 2); put(out, 0, 2);
-        out += file.first + file.second;
+        out += e.name + e.data;
         put(directory, 0x02014b50, 4);
-        put(directory, 10, 2); put(directory, 10, 2); put(directory, 0, 2); put(directory, 0, 2);
-        put(directory, 0, 4); put(directory, crc, 4); put(directory, size, 4); put(directory, size, 4);
+        put(directory, version, 2); put(directory, version, 2); put(directory, 0, 2); put(directory, e.method, 2);
+        put(directory, 0, 4); put(directory, e.crc, 4); put(directory, packed, 4); put(directory, e.declaredSize, 4);
         put(directory, nameSize, 2); put(directory, 0, 2); put(directory, 0, 2);
         put(directory, 0, 2); put(directory, 0, 2); put(directory, 0, 4); put(directory, offset, 4);
-        directory += file.first;
+        directory += e.name;
     }
     const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
     out += directory;
     put(out, 0x06054b50, 4);
     put(out, 0, 2); put(out, 0, 2);
-    put(out, static_cast<uint32_t>(files.size()), 2); put(out, static_cast<uint32_t>(files.size()), 2);
+    put(out, static_cast<uint32_t>(entries.size()), 2); put(out, static_cast<uint32_t>(entries.size()), 2);
     put(out, static_cast<uint32_t>(directory.size()), 4); put(out, directoryOffset, 4);
     put(out, static_cast<uint32_t>(comment.size()), 2);
     return out + comment;
+}
+
+inline std::string storedZipOf(const std::vector<std::pair<std::string, std::string>>& files,
+                               const std::string& comment = std::string()) {
+    std::vector<ZipEntryRecord> entries;
+    for (const auto& file : files) {
+        const uint32_t size = static_cast<uint32_t>(file.second.size());
+        entries.push_back({file.first, file.second, 0, stored_zip::crc32(file.second), size});
+    }
+    return zipOf(entries, comment);
 }
 
 inline std::string storedZip(const std::map<std::string, std::string>& files) {

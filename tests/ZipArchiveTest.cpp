@@ -7,18 +7,13 @@
 #include <random>
 #include <zlib.h>
 
+#include "JarFixtures.h"
 #include "PackError.h"
 #include "ZipArchive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-void put(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
 
 std::string rawDeflate(const std::string& content) {
     z_stream z = {};
@@ -42,34 +37,11 @@ struct Deflated {
 
 // A zip whose entries are deflated, each declaring the size given.
 std::string deflatedZipOf(const std::vector<Deflated>& files) {
-    std::string out, directory;
+    std::vector<ZipEntryRecord> entries;
     for (const Deflated& f : files) {
-        const uint32_t offset = static_cast<uint32_t>(out.size());
-        const std::string data = rawDeflate(f.content);
-        const uint32_t crc = static_cast<uint32_t>(
-                crc32(0, reinterpret_cast<const Bytef*>(f.content.data()), static_cast<uInt>(f.content.size())));
-        const uint32_t packed = static_cast<uint32_t>(data.size());
-        const uint32_t nameSize = static_cast<uint32_t>(f.name.size());
-        put(out, 0x04034b50, 4);
-        put(out, 20, 2); put(out, 0, 2); put(out, 8, 2); put(out, 0, 4);
-        put(out, crc, 4); put(out, packed, 4); put(out, f.declaredSize, 4);
-        put(out, nameSize, 2); put(out, 0, 2);
-        out += f.name + data;
-        put(directory, 0x02014b50, 4);
-        put(directory, 20, 2); put(directory, 20, 2); put(directory, 0, 2); put(directory, 8, 2);
-        put(directory, 0, 4); put(directory, crc, 4); put(directory, packed, 4); put(directory, f.declaredSize, 4);
-        put(directory, nameSize, 2); put(directory, 0, 2); put(directory, 0, 2);
-        put(directory, 0, 2); put(directory, 0, 2); put(directory, 0, 4); put(directory, offset, 4);
-        directory += f.name;
+        entries.push_back({f.name, rawDeflate(f.content), 8, stored_zip::crc32(f.content), f.declaredSize});
     }
-    const uint32_t directoryOffset = static_cast<uint32_t>(out.size());
-    out += directory;
-    put(out, 0x06054b50, 4);
-    put(out, 0, 2); put(out, 0, 2);
-    put(out, static_cast<uint32_t>(files.size()), 2); put(out, static_cast<uint32_t>(files.size()), 2);
-    put(out, static_cast<uint32_t>(directory.size()), 4); put(out, directoryOffset, 4);
-    put(out, 0, 2);
-    return out;
+    return zipOf(entries);
 }
 
 // Bytes that deflate hardly shrinks: a big entry then takes several reads.
