@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <future>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -333,7 +332,13 @@ public:
         // A big jar is read whole while its classes are listed: every class
         // of it is read later.
         if (jar->entries().size() >= 1000) {
-            loading.push_back(std::async(std::launch::async, [jar] { jar->loadWhole(); }));
+            // A jar that cannot be read fails again where its classes are read.
+            loading.threads.emplace_back([jar] {
+                try {
+                    jar->loadWhole();
+                } catch (const PackError&) {
+                }
+            });
         }
         classes.reserve(classes.size() + jar->entries().size());
         std::map<std::string, std::pair<unsigned, const ZipArchive::Entry*>> chosen;
@@ -758,7 +763,15 @@ private:
     std::set<fs::path> visited;
     std::unordered_map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
     std::map<std::string, fs::path> modules;
-    std::vector<std::future<void>> loading;  // last, so that it is waited for first
+    // Threads reading jars ahead; last, so that they are joined first.
+    struct Threads {
+        ~Threads() {
+            for (std::thread& t : threads) {
+                t.join();
+            }
+        }
+        std::vector<std::thread> threads;
+    } loading;
 };
 
 bool isSize(const std::string& text) {
