@@ -330,9 +330,8 @@ public:
     // count up to the runtime's own.
     void addClasses(const std::shared_ptr<const ZipArchive>& jar, bool multiRelease) {
         // A big jar is read whole while its classes are listed: every class
-        // of it is read later.
+        // of it is read later, and one that cannot be read fails there.
         if (jar->entries().size() >= 1000) {
-            // A jar that cannot be read fails again where its classes are read.
             loading.threads.emplace_back([jar] {
                 try {
                     jar->loadWhole();
