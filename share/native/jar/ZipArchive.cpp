@@ -55,23 +55,17 @@ ZipArchive::ZipArchive(std::string bytes, const std::string& what) : what(what),
 }
 
 std::string_view ZipArchive::viewAt(uint64_t offset, uint64_t size, std::string& storage) const {
-    if (loaded.load(std::memory_order_acquire)) {
-        if (offset > fileSize || size > fileSize - offset) {
-            throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
-        }
-        return std::string_view(whole).substr(static_cast<size_t>(offset), static_cast<size_t>(size));
-    }
-    storage = readAt(offset, size);
-    return storage;
-}
-
-std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
     if (offset > fileSize || size > fileSize - offset) {
         throw PackError(what + " is not a valid zip archive: a record lies beyond its end");
     }
     if (loaded.load(std::memory_order_acquire)) {
-        return whole.substr(static_cast<size_t>(offset), static_cast<size_t>(size));
+        return std::string_view(whole).substr(static_cast<size_t>(offset), static_cast<size_t>(size));
     }
+    storage = readFile(offset, size);
+    return storage;
+}
+
+std::string ZipArchive::readFile(uint64_t offset, uint64_t size) const {
     const std::lock_guard<std::mutex> lock(fileLock);
     std::string bytes(static_cast<size_t>(size), '\0');
     file.clear();
@@ -84,7 +78,8 @@ std::string ZipArchive::readAt(uint64_t offset, uint64_t size) const {
 
 void ZipArchive::readDirectory() {
     const uint64_t tailSize = std::min<uint64_t>(fileSize, endOfCentralDirectorySize + maxCommentSize);
-    const std::string tail = readAt(fileSize - tailSize, tailSize);
+    std::string tailBytes, locatorBytes, recordBytes, directoryBytes;
+    const std::string_view tail = viewAt(fileSize - tailSize, tailSize, tailBytes);
     size_t end = std::string::npos;
     for (size_t i = tail.size() >= endOfCentralDirectorySize ? tail.size() - endOfCentralDirectorySize + 1 : 0;
          i-- > 0;) {
@@ -102,9 +97,10 @@ void ZipArchive::readDirectory() {
     const uint64_t endOffset = fileSize - tailSize + end;
     if ((count == 0xFFFF || directorySize == 0xFFFFFFFF || directoryOffset == 0xFFFFFFFF)
         && endOffset >= zip64EndLocatorSize) {
-        const std::string locator = readAt(endOffset - zip64EndLocatorSize, zip64EndLocatorSize);
+        const std::string_view locator = viewAt(endOffset - zip64EndLocatorSize, zip64EndLocatorSize,
+                                                locatorBytes);
         if (little(locator, 0, 4) == zip64EndLocatorSignature) {
-            const std::string record = readAt(little(locator, 8, 8), zip64EndSize);
+            const std::string_view record = viewAt(little(locator, 8, 8), zip64EndSize, recordBytes);
             if (little(record, 0, 4) != zip64EndSignature) {
                 throw PackError(what + " is not a valid zip archive: its zip64 end record is missing");
             }
@@ -113,7 +109,7 @@ void ZipArchive::readDirectory() {
             directoryOffset = little(record, 48, 8);
         }
     }
-    const std::string directory = readAt(directoryOffset, directorySize);
+    const std::string_view directory = viewAt(directoryOffset, directorySize, directoryBytes);
     if (count > directory.size() / centralFileHeaderSize) {
         throw PackError(what + " is not a valid zip archive: its directory is cut short");
     }
@@ -136,7 +132,7 @@ void ZipArchive::readDirectory() {
         if (at + centralFileHeaderSize + variable > directory.size()) {
             throw PackError(what + " is not a valid zip archive: its directory is corrupt");
         }
-        e.name = directory.substr(at + centralFileHeaderSize, nameLength);
+        e.name = std::string(directory.substr(at + centralFileHeaderSize, nameLength));
         // Sizes that do not fit 32 bits are in the zip64 extra field, in order.
         size_t extra = at + centralFileHeaderSize + nameLength;
         const size_t extraEnd = extra + extraLength;
@@ -205,7 +201,7 @@ std::string ZipArchive::read(const Entry& entry, size_t limit) const {
 void ZipArchive::loadWhole() const {
     const std::lock_guard<std::mutex> lock(loadLock);
     if (fileSize <= maxLoadedSize && !loaded) {
-        whole = readAt(0, fileSize);
+        whole = readFile(0, fileSize);
         loaded.store(true, std::memory_order_release);
     }
 }

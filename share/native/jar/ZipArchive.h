@@ -69,9 +69,10 @@ public:
     void loadWhole() const;
 
 private:
-    std::string readAt(uint64_t offset, uint64_t size) const;
-    // The bytes in place once the file is loaded; else read into `storage`.
+    // The bytes at `offset`, in place once the file is loaded, else read
+    // into `storage`; throws PackError past the file's end.
     std::string_view viewAt(uint64_t offset, uint64_t size, std::string& storage) const;
+    std::string readFile(uint64_t offset, uint64_t size) const;
     template <class More>
     std::string inflateTo(size_t wanted, bool entire, std::string_view& piece, const uint64_t& given,
                           const Entry& entry, const More& more, Inflater& inflater) const;
