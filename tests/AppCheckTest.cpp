@@ -207,6 +207,23 @@ TEST_F(AppCheckTest, ManyClassesAreEachReadOnce) {
               "version 65): compile with \"javac --release 17\"\n");
 }
 
+// Of the classes of one name, the runtime loads the first on the path, a
+// multi-release jar's version of it included: the others are never read.
+TEST_F(AppCheckTest, TheFirstClassOfANameIsTheOneRead) {
+    write("mr.jar", storedZip({{"META-INF/MANIFEST.MF", manifest("Multi-Release: true\r\n")},
+                               {"p/M.class", classFile(65)},
+                               {"META-INF/versions/11/p/M.class", classFile(61)}}));
+    write("a.jar", storedZip({{"app/Main.class", classFile(61)}, {"p/C.class", classFile(61)},
+                              {"p/M.class", classFile(66)}}));
+    write("b.jar", storedZip({{"p/C.class", classFile(65)}, {"q/D.class", classFile(65)}}));
+    write("classes/p/C.class", classFile(66));
+    write("classes/q/D.class", classFile(66));
+    write("classes/r/E.class", classFile(66));
+    EXPECT_EQ(joined(check("", "app.Main", {"mr.jar", "a.jar", "b.jar", "classes"})),
+              "2 classes are compiled for a newer Java than the runtime's Java 17, such as q.D (Java 21, class "
+              "file version 65), r.E (Java 22, class file version 66): compile with \"javac --release 17\"\n");
+}
+
 // A class path entry that cannot be read here (a macro, another system's
 // absolute path) may hold the main class: never a reason to refuse it.
 TEST_F(AppCheckTest, EntriesThatCannotBeReadHere) {

@@ -3,13 +3,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <set>
 #include <system_error>
 #include <thread>
-#include <unordered_map>
+#include <string_view>
+#include <unordered_set>
 
 #include "ClassFile.h"
 #include "JdkPackages.h"
@@ -33,10 +35,14 @@ bool hasJarExtension(const fs::path& p) {
 }
 
 // Where a class comes from: an entry of a jar, or a file of a folder.
+// A class the runtime would see, and where its bytes are. The checker
+// owns what each points into: its jars, and the names and files a jar's
+// entries do not hold as such.
 struct ClassSource {
-    std::shared_ptr<const ZipArchive> jar;
+    std::string_view name;  // "a/b/C.class"
+    const ZipArchive* jar = nullptr;
     const ZipArchive::Entry* entry = nullptr;
-    fs::path file;
+    const fs::path* file = nullptr;  // of a folder's class
 };
 
 // No real class file comes near this; a larger one is read for its
@@ -49,11 +55,11 @@ std::string bytesOf(const ClassSource& s, size_t limit, ZipArchive::Inflater& in
         return s.jar->read(*s.entry, s.entry->size > maxClassSize ? classHeaderSize : limit, inflater);
     }
     std::error_code ec;
-    if (fs::file_size(s.file, ec) > maxClassSize) {
+    if (fs::file_size(*s.file, ec) > maxClassSize) {
         limit = classHeaderSize;
     }
-    std::ifstream in(s.file, std::ios::binary);
-    std::string bytes(limit == SIZE_MAX ? static_cast<size_t>(fs::file_size(s.file, ec)) : limit, '\0');
+    std::ifstream in(*s.file, std::ios::binary);
+    std::string bytes(limit == SIZE_MAX ? static_cast<size_t>(fs::file_size(*s.file, ec)) : limit, '\0');
     in.read(&bytes[0], static_cast<std::streamsize>(bytes.size()));
     bytes.resize(static_cast<size_t>(in.gcount()));
     return bytes;
@@ -226,11 +232,11 @@ public:
         RuntimeNeedsRequest r;
         const std::vector<ClassInfo>& all = info();
         size_t index = 0;
-        for (const auto& c : classes) {
+        for (const ClassSource& c : classes) {
             // Which jar, by identity: classes of one jar share it.
-            const std::string origin = c.second.jar
-                    ? std::to_string(reinterpret_cast<uintptr_t>(c.second.jar.get())) : std::string();
-            r.classes.push_back({c.first.substr(0, c.first.size() - 6), origin, all[index++].references});
+            const std::string origin = c.jar ? std::to_string(reinterpret_cast<uintptr_t>(c.jar)) : std::string();
+            r.classes.push_back({std::string(c.name.substr(0, c.name.size() - 6)), origin,
+                                 all[index++].references});
         }
         r.mainClass = mainClass;
         r.runtime = &runtime;
@@ -340,13 +346,14 @@ public:
             });
         }
         classes.reserve(classes.size() + jar->entries().size());
+        known.reserve(known.size() + jar->entries().size());
         std::map<std::string, std::pair<unsigned, const ZipArchive::Entry*>> chosen;
         for (const ZipArchive::Entry& e : jar->entries()) {
             if (e.name.size() <= 6 || e.name.compare(e.name.size() - 6, 6, ".class") != 0) {
                 continue;
             }
             if (!multiRelease && e.name.compare(0, 9, "META-INF/") != 0) {
-                classes.emplace(e.name, ClassSource{jar, &e, fs::path()});
+                addClass({e.name, jar.get(), &e, nullptr});
                 continue;
             }
             std::string name = e.name;
@@ -368,7 +375,18 @@ public:
             }
         }
         for (const auto& c : chosen) {
-            classes.emplace(c.first, ClassSource{jar, c.second.second, fs::path()});
+            const ZipArchive::Entry& e = *c.second.second;
+            if (!known.count(c.first)) {
+                addClass({c.first == e.name ? std::string_view(e.name) : ownNames.emplace_back(c.first),
+                          jar.get(), &e, nullptr});
+            }
+        }
+    }
+
+    // The first class of a name on the path is the one the runtime loads.
+    void addClass(const ClassSource& c) {
+        if (known.insert(c.name).second) {
+            classes.push_back(c);
         }
     }
 
@@ -376,8 +394,11 @@ public:
         std::error_code ec;
         for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
             if (it->path().extension() == ".class" && it->is_regular_file(ec)) {
-                classes.emplace(it->path().lexically_relative(dir).generic_u8string(),
-                                ClassSource{nullptr, nullptr, it->path()});
+                std::string name = it->path().lexically_relative(dir).generic_u8string();
+                if (!known.count(name)) {
+                    addClass({ownNames.emplace_back(std::move(name)), nullptr, nullptr,
+                              &files.emplace_back(it->path())});
+                }
             }
         }
     }
@@ -461,13 +482,13 @@ private:
         std::string resource = mainClass;
         std::replace(resource.begin(), resource.end(), '.', '/');
         resource += ".class";
-        if (classes.count(resource)) {
+        if (known.count(resource)) {
             return;
         }
         const std::string simple = mainClass.substr(mainClass.rfind('.') + 1);
         std::vector<std::string> likely;
-        for (const auto& c : classes) {
-            const std::string name = dotted(c.first);
+        for (const ClassSource& c : classes) {
+            const std::string name = dotted(std::string(c.name));
             const std::string other = name.substr(name.rfind('.') + 1);
             if (other == simple || oneSlipApart(name, mainClass)) {
                 likely.push_back(name);
@@ -498,14 +519,14 @@ private:
         const std::string fix = ": compile with \"javac --release " + std::to_string(release) + "\"";
         const std::vector<ClassInfo>& all = info();
         size_t index = 0;
-        for (const auto& c : classes) {
+        for (const ClassSource& c : classes) {
             const unsigned major = all[index++].major;
             if (major == 0 || javaReleaseOf(major) <= release) {
                 continue;
             }
-            const std::string what = dotted(c.first) + " (Java " + std::to_string(javaReleaseOf(major))
+            const std::string what = dotted(std::string(c.name)) + " (Java " + std::to_string(javaReleaseOf(major))
                                      + ", class file version " + std::to_string(major) + ")";
-            if (c.first == mainResource) {
+            if (c.name == mainResource) {
                 problems.push_back("the main class " + what + " is compiled for a newer Java than the "
                                    "runtime's Java " + std::to_string(release) + fix);
             } else {
@@ -571,21 +592,22 @@ private:
     // check's time: it is shared among the processor's cores.
     template <class Use>
     void forEachClass(size_t limit, const Use& use, const std::vector<char>* skip = nullptr) const {
-        std::vector<const ClassSource*> sources;
         std::set<const ZipArchive*> read;
-        for (const auto& c : classes) {
-            sources.push_back(&c.second);
-            if (c.second.jar && read.insert(c.second.jar.get()).second) {
-                c.second.jar->loadWhole();
+        for (const ClassSource& c : classes) {
+            if (c.jar && read.insert(c.jar).second) {
+                c.jar->loadWhole();
             }
         }
-        // In the order of the jars' bytes, so that memory is read forwards.
-        std::vector<std::pair<std::pair<const ZipArchive*, uint64_t>, size_t>> order(sources.size());
+        // In the order of the jars' bytes, so that memory is read forwards:
+        // the order they were found in, but for a multi-release jar's.
+        std::vector<std::pair<std::pair<const ZipArchive*, uint64_t>, size_t>> order(classes.size());
         for (size_t i = 0; i < order.size(); ++i) {
-            const ClassSource& s = *sources[i];
-            order[i] = {{s.jar.get(), s.entry ? s.entry->localHeaderOffset : 0}, i};
+            const ClassSource& s = classes[i];
+            order[i] = {{s.jar, s.entry ? s.entry->localHeaderOffset : 0}, i};
         }
-        std::sort(order.begin(), order.end());
+        if (!std::is_sorted(order.begin(), order.end())) {
+            std::sort(order.begin(), order.end());
+        }
         // Threads take the next few classes as they finish, so that one slowed
         // down by the copying beside it keeps no other waiting.
         std::atomic<size_t> next{0};
@@ -599,13 +621,13 @@ private:
                         continue;
                     }
                     try {
-                        use(i, bytesOf(*sources[i], limit, inflater));
+                        use(i, bytesOf(classes[i], limit, inflater));
                     } catch (const PackError&) {
                     }
                 }
             }
         };
-        const size_t threads = sources.size() < 1000 ? 1
+        const size_t threads = classes.size() < 1000 ? 1
                 : std::max(1u, std::min(4u, std::thread::hardware_concurrency()));
         std::vector<std::thread> helpers;
         for (size_t t = 1; t < threads; ++t) {
@@ -760,7 +782,10 @@ private:
     std::vector<std::string> problems;
     std::map<fs::path, std::shared_ptr<const ZipArchive>> jars;
     std::set<fs::path> visited;
-    std::unordered_map<std::string, ClassSource> classes;  // "a/b/C.class", the first on the path
+    std::deque<std::string> ownNames;  // of the classes below, where their sources hold none
+    std::deque<fs::path> files;
+    std::vector<ClassSource> classes;  // the first of each name on the path, in the order found
+    std::unordered_set<std::string_view> known;  // their names
     std::map<std::string, fs::path> modules;
     // Threads reading jars ahead; last, so that they are joined first.
     struct Threads {
