@@ -592,18 +592,17 @@ private:
     // check's time: it is shared among the processor's cores.
     template <class Use>
     void forEachClass(size_t limit, const Use& use, const std::vector<char>* skip = nullptr) const {
-        std::set<const ZipArchive*> read;
-        for (const ClassSource& c : classes) {
-            if (c.jar && read.insert(c.jar).second) {
-                c.jar->loadWhole();
-            }
-        }
         // In the order of the jars' bytes, so that memory is read forwards:
         // the order they were found in, but for a multi-release jar's.
-        std::vector<std::pair<std::pair<const ZipArchive*, uint64_t>, size_t>> order(classes.size());
+        std::map<const ZipArchive*, size_t> jarOrder;
+        std::vector<std::pair<std::pair<size_t, uint64_t>, size_t>> order(classes.size());
         for (size_t i = 0; i < order.size(); ++i) {
             const ClassSource& s = classes[i];
-            order[i] = {{s.jar, s.entry ? s.entry->localHeaderOffset : 0}, i};
+            const auto jar = jarOrder.emplace(s.jar, jarOrder.size());
+            if (s.jar && jar.second) {
+                s.jar->loadWhole();
+            }
+            order[i] = {{jar.first->second, s.entry ? s.entry->localHeaderOffset : 0}, i};
         }
         if (!std::is_sorted(order.begin(), order.end())) {
             std::sort(order.begin(), order.end());
