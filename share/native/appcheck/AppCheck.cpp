@@ -34,10 +34,9 @@ bool hasJarExtension(const fs::path& p) {
     return e == ".jar";
 }
 
-// Where a class comes from: an entry of a jar, or a file of a folder.
-// A class the runtime would see, and where its bytes are. The checker
-// owns what each points into: its jars, and the names and files a jar's
-// entries do not hold as such.
+// A class the runtime would see, and where it comes from: an entry of a jar,
+// or a file of a folder. The checker owns what each points into: its jars,
+// and the names and files no jar entry holds as such.
 struct ClassSource {
     std::string_view name;  // "a/b/C.class"
     const ZipArchive* jar = nullptr;
